@@ -1,0 +1,49 @@
+// Templates of the program's windows: every control with its name, kind, position, size, font
+// and initial text, and the menus. Positions inside a group box are relative to the box.
+#pragma once
+
+#include "platform/window.h"
+
+namespace corvane::app {
+
+// Control and menu-item names of the main window.
+namespace main_window {
+inline constexpr char kAddressList[] = "超级列表框1";
+inline constexpr char kSelectorLabel[] = "透明标签1";
+inline constexpr char kSelector[] = "组合框1";
+inline constexpr char kRefreshButton[] = "按钮_刷新";
+inline constexpr char kShowIp[] = "选择框_IP地址";
+inline constexpr char kShowGateway[] = "选择框_IP网关";
+inline constexpr char kShowDhcp[] = "选择框_DHCPIP";
+inline constexpr char kShowPrimaryWins[] = "选择框_主WINSIP";
+inline constexpr char kShowSecondaryWins[] = "选择框_辅WINSIP";
+inline constexpr char kReport[] = "编辑框_网卡信息";
+inline constexpr char kLog[] = "编_日志";
+inline constexpr char kCommunityLink[] = "透明标签3";
+inline constexpr char kIssueLink[] = "透明标签2";
+
+inline constexpr char kListMenu[] = "列表菜单";
+inline constexpr char kMenuProperties[] = "网卡属性设置";
+inline constexpr char kMenuAdd[] = "添加 IP-地址";
+inline constexpr char kMenuDelete[] = "删除 IP-地址";
+inline constexpr char kMenuCopyAll[] = "复制所有网卡IP";
+inline constexpr char kMenuAbout[] = "关于软件";
+
+inline constexpr char kInitialTitle[] = "Corvane网卡操作 v4.0";
+}  // namespace main_window
+
+// Control names of the add-address window.
+namespace add_window {
+inline constexpr char kCaption[] = "添加IP-地址";
+inline constexpr char kAddressLabel[] = "透明标签1";
+inline constexpr char kAddresses[] = "编辑框1";
+inline constexpr char kMaskLabel[] = "透明标签2";
+inline constexpr char kMask[] = "IP编辑框_掩码";
+inline constexpr char kOccupancyQuery[] = "选择框1";
+inline constexpr char kConfirm[] = "按钮1";
+}  // namespace add_window
+
+platform::WindowSpec MainWindowSpec();
+platform::WindowSpec AddWindowSpec();
+
+}  // namespace corvane::app

@@ -1,0 +1,19 @@
+// The real Windows services behind the platform interfaces.
+#pragma once
+
+#include <memory>
+
+#include "platform/platform.h"
+
+namespace corvane::win32 {
+
+std::unique_ptr<platform::IpHelper> MakeIpHelper();
+std::unique_ptr<platform::RouterAdmin> MakeRouterAdmin();
+std::unique_ptr<platform::Registry> MakeRegistry();
+std::unique_ptr<platform::Automation> MakeAutomation();
+std::unique_ptr<platform::Sockets> MakeSockets();
+std::unique_ptr<platform::Clipboard> MakeClipboard();
+std::unique_ptr<platform::Internet> MakeInternet();
+std::unique_ptr<platform::Kernel> MakeKernel();
+
+}  // namespace corvane::win32

@@ -1,0 +1,164 @@
+// Window system: windows built from a template of named controls, their state, menus, modal
+// windows, the message loop, the system menu and the default browser.
+//
+// Controls are addressed by their names. Every operation may be called from any thread; the
+// implementation carries it out for the thread that owns the window. Event handlers run on the
+// window thread, and no exception may leave them.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace corvane::platform {
+
+enum class ControlKind {
+  Label,        // transparent label
+  LinkLabel,    // transparent label that reports mouse presses
+  Button,
+  CheckBox,
+  RadioButton,
+  GroupBox,
+  ComboBox,     // drop-down list
+  Edit,         // single line
+  MultiLineEdit,
+  IpAddress,    // IP address edit control
+  ListView,     // report style, full-row selection
+};
+
+struct ListColumn {
+  std::string title;
+  int width = 0;
+};
+
+struct ControlSpec {
+  std::string name;
+  ControlKind kind = ControlKind::Label;
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+  std::string text;
+  std::string font;      // face name, empty for the dialog font
+  int fontPoints = 9;
+  bool checked = false;
+  bool verticalScroll = false;
+  bool readOnly = false;
+  int32_t background = -1;  // 0x00BBGGRR, -1 for the default
+  std::string parent;       // name of the group box the position is relative to, empty for the window
+  std::vector<ListColumn> columns;
+};
+
+struct MenuItemSpec {
+  std::string name;  // the caption doubles as the name; empty for a separator
+  bool separator = false;
+};
+
+struct MenuSpec {
+  std::string name;
+  std::vector<MenuItemSpec> items;
+};
+
+struct WindowSpec {
+  std::string name;
+  std::string caption;
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+  std::vector<ControlSpec> controls;
+  std::vector<MenuSpec> menus;
+
+  const ControlSpec* Find(const std::string& control) const {
+    for (const auto& c : controls)
+      if (c.name == control) return &c;
+    return nullptr;
+  }
+};
+
+enum class EventKind {
+  Created,         // the window exists with all its controls
+  Destroying,      // the window is about to be destroyed
+  Clicked,         // button, check box or radio button
+  ItemChosen,      // combo box item chosen by the user
+  RightClicked,    // list view
+  ColumnClicked,   // list view header; argument = column index
+  MouseDown,       // link label, left button
+  MenuChosen,      // control = the menu item's name
+  SystemCommand,   // system-menu item; argument = its command id
+};
+
+struct Event {
+  EventKind kind = EventKind::Created;
+  std::string control;
+  int argument = 0;
+};
+
+class Window;
+using EventHandler = std::function<void(Window&, const Event&)>;
+
+class Window {
+ public:
+  virtual ~Window() = default;
+
+  virtual const WindowSpec& Spec() const = 0;
+  virtual void SetTitle(const std::string& title) = 0;
+  virtual std::string Title() = 0;
+  virtual void Close() = 0;
+
+  // Text of any control; for an IP address control the dotted address, "" when it holds none.
+  virtual void SetText(const std::string& control, const std::string& text) = 0;
+  virtual std::string Text(const std::string& control) = 0;
+  virtual void SetEnabled(const std::string& control, bool enabled) = 0;
+  virtual bool IsEnabled(const std::string& control) = 0;
+  virtual void SetChecked(const std::string& control, bool checked) = 0;
+  virtual bool IsChecked(const std::string& control) = 0;
+  // Edit boxes: caret to the end, scroll it into view, replace the (empty) selection with `text`.
+  virtual void AppendText(const std::string& control, const std::string& text) = 0;
+
+  // Combo box.
+  virtual void ClearItems(const std::string& control) = 0;
+  virtual int AddItem(const std::string& control, const std::string& text, intptr_t data) = 0;
+  virtual int ItemCount(const std::string& control) = 0;
+  virtual int CurrentItem(const std::string& control) = 0;  // -1 when none
+  virtual void SetCurrentItem(const std::string& control, int position) = 0;
+  virtual intptr_t ItemData(const std::string& control, int position) = 0;
+
+  // List view.
+  virtual void DeleteAllRows(const std::string& control) = 0;
+  virtual int RowCount(const std::string& control) = 0;
+  virtual int AppendRow(const std::string& control, const std::string& firstCell) = 0;
+  virtual void SetCell(const std::string& control, int row, int column, const std::string& text) = 0;
+  virtual std::string Cell(const std::string& control, int row, int column) = 0;
+  virtual std::vector<int> SelectedRows(const std::string& control) = 0;  // ascending
+  virtual void SetRowData(const std::string& control, int row, intptr_t data) = 0;
+  // Reorders the rows with the comparison of their row data (LVM_SORTITEMS).
+  virtual void SortRows(const std::string& control, const std::function<int(intptr_t, intptr_t)>& compare) = 0;
+
+  // Menus of the window's template, items addressed by name.
+  virtual void SetMenuItemEnabled(const std::string& item, bool enabled) = 0;
+  virtual bool IsMenuItemEnabled(const std::string& item) = 0;
+  virtual void PopupMenu(const std::string& menu) = 0;  // at the cursor
+
+  // System menu: a separator or an item with a command id; choosing it raises SystemCommand.
+  virtual void AppendSystemMenuItem(int commandId, const std::string& caption) = 0;
+};
+
+class WindowSystem {
+ public:
+  virtual ~WindowSystem() = default;
+  // Creates and shows the main window; raises Created before returning.
+  virtual Window* CreateMainWindow(const WindowSpec& spec, EventHandler handler) = 0;
+  // Runs the message loop until the process ends; returns the exit code.
+  virtual int RunMessageLoop() = 0;
+  // Opens a modal window owned by `owner`. A real window system returns when it closes; the
+  // headless one returns at once and keeps it open for the test to drive.
+  virtual void OpenModal(const WindowSpec& spec, Window* owner, EventHandler handler) = 0;
+  // Lets the calling thread's window process its pending events once.
+  virtual void ProcessPendingEvents() = 0;
+  virtual int ShowMessageBox(Window* owner, const std::string& text, const std::string& caption, uint32_t flags) = 0;
+  virtual void OpenInBrowser(const std::string& url) = 0;
+};
+
+}  // namespace corvane::platform
