@@ -1,5 +1,4 @@
-// The application object: owns what the program keeps for its whole run (the published adapter
-// snapshot, the selected adapter, the adapter context, the main window) and wires the main
+// The application object: owns what the program keeps for its whole run and wires the main
 // window's events to the operations.
 #pragma once
 
@@ -9,6 +8,8 @@
 
 namespace corvane::app {
 
+class AppContext;
+
 class Application {
  public:
   explicit Application(platform::Services services);
@@ -16,16 +17,20 @@ class Application {
   Application(const Application&) = delete;
   Application& operator=(const Application&) = delete;
 
-  // Start-up: creates the main window (which starts the first enumeration on a worker thread).
+  // Start-up: creates the main window, whose created event starts the first enumeration on a
+  // worker thread.
   void Start();
   // Start() and then the message loop; returns the process exit code.
   int Run();
 
-  struct Impl;
-  Impl& impl() { return *impl_; }
+  AppContext& context() { return *context_; }
 
  private:
-  std::unique_ptr<Impl> impl_;
+  void OnMainWindowEvent(platform::Window& window, const platform::Event& event);
+  void OnCreated(platform::Window& window);
+  void OnMenuItem(const std::string& item);
+
+  std::unique_ptr<AppContext> context_;
 };
 
 }  // namespace corvane::app

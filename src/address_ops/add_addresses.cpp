@@ -1,0 +1,214 @@
+#include "address_ops/add_addresses.h"
+
+#include <cstring>
+
+#include "address_ops/address_store.h"
+#include "app/activity_log.h"
+#include "app/adapter_view.h"
+#include "app/app_context.h"
+#include "app/window_specs.h"
+#include "common/text.h"
+
+namespace corvane::address_ops {
+
+namespace aw = app::add_window;
+
+namespace {
+
+constexpr uint32_t kEchoTimeoutMs = 30;
+constexpr char kDefaultMask[] = "255.255.255.0";
+
+// A bound as the whole program reads integers; a bound past 32 bits is no bound at all.
+bool ReadBound(const std::string& text, int32_t* value) {
+  text::IntegerReading r = text::ReadIntegerDetailed(text);
+  *value = r.value;
+  return !r.saturated;
+}
+
+std::string TextUpToNul(const std::string& bytes) { return bytes.substr(0, bytes.find('\0')); }
+
+void LogAdded(app::AppContext& context, const std::string& address, uint32_t result) {
+  if (result == 0) {
+    app::AppendLog(context, "添加IP-地址 " + address + " 成功.");
+  } else {
+    app::AppendLog(context, "添加IP-地址 " + address + " 失败,返回代码" + text::Decimal(result) + ".");
+  }
+}
+
+void LogInUse(app::AppContext& context, const std::string& address) {
+  app::AppendLog(context, "添加IP-地址 " + address + " 失败,该ip可能已被占用.");
+}
+
+}  // namespace
+
+std::vector<std::string> SplitAddressLines(const std::string& text) { return text::Split(text, "\r\n"); }
+
+bool IsRangeLine(const std::string& line) {
+  return text::Find(line, "{") > 0 && text::Find(line, "}") > 0 && text::Find(line, "-") > 0;
+}
+
+RangeBounds ParseRangeLine(const std::string& line) {
+  RangeBounds r;
+  const int open = text::Find(line, "{");
+  const int dashAfterOpen = text::Find(line, "-", open + 1);
+  const int firstDash = text::Find(line, "-");
+  const int closeAfterDash = text::Find(line, "}", firstDash + 1);
+  r.prefix = text::Left(line, open - 1);
+  std::string firstText =
+      dashAfterOpen > 0 ? text::Middle(line, open + 1, dashAfterOpen - open - 1) : text::Middle(line, open + 1);
+  std::string lastText = closeAfterDash > 0 ? text::Middle(line, firstDash + 1, closeAfterDash - firstDash - 1)
+                                            : text::Middle(line, firstDash + 1);
+  bool inRange = ReadBound(firstText, &r.first) && ReadBound(lastText, &r.last);
+  r.valid = inRange && r.first > 0 && r.last > 0 && r.first < r.last;
+  return r;
+}
+
+bool ParseDottedAddress(const std::string& text, uint32_t* address) {
+  uint32_t parts[4];
+  size_t i = 0;
+  for (int p = 0; p < 4; ++p) {
+    if (p > 0) {
+      if (i >= text.size() || text[i] != '.') return false;
+      ++i;
+    }
+    size_t digits = 0;
+    uint32_t value = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 4) {
+      value = value * 10 + static_cast<uint32_t>(text[i] - '0');
+      ++i;
+      ++digits;
+    }
+    if (digits == 0 || digits > 3 || value > 255) return false;
+    parts[p] = value;
+  }
+  if (i != text.size()) return false;
+  // Network byte order: the first part is the lowest-addressed byte.
+  const uint8_t bytes[4] = {static_cast<uint8_t>(parts[0]), static_cast<uint8_t>(parts[1]),
+                            static_cast<uint8_t>(parts[2]), static_cast<uint8_t>(parts[3])};
+  uint32_t value;
+  static_assert(sizeof value == sizeof bytes);
+  std::memcpy(&value, bytes, sizeof value);
+  *address = value;
+  return true;
+}
+
+void OpenAddWindow(app::AppContext& context) {
+  context.services.windows.OpenModal(app::AddWindowSpec(), context.window,
+                                     [&context](platform::Window& window, const platform::Event& event) {
+                                       try {
+                                         if (event.kind == platform::EventKind::Created) {
+                                           InitAddWindow(context, window);
+                                         } else if (event.kind == platform::EventKind::Clicked &&
+                                                    event.control == aw::kConfirm) {
+                                           ConfirmAddWindow(context, window);
+                                         }
+                                       } catch (...) {
+                                       }
+                                     });
+}
+
+void InitAddWindow(app::AppContext& context, platform::Window& window) {
+  const std::string adapterName = context.adapterContext().adapterName;
+  const std::string path = InterfaceKeyPath(adapterName);
+
+  uint32_t type = platform::kRegNone;
+  std::string dhcpMask = context.registry.ReadValueBytes(path, "DhcpSubnetMask", &type);
+  if (type == platform::kRegSz) {
+    window.SetText(aw::kMask, TextUpToNul(dhcpMask));
+  } else if (type == platform::kRegExpandSz) {
+    window.SetText(aw::kMask, context.services.registry.ExpandEnvironmentStrings(TextUpToNul(dhcpMask)));
+  } else {
+    window.SetText(aw::kMask, "");
+  }
+  if (!window.Text(aw::kMask).empty()) return;
+
+  window.SetText(aw::kMask, context.registry.ReadMultiStringText(path, "SubnetMask"));
+  if (!window.Text(aw::kMask).empty()) return;
+
+  window.SetText(aw::kMask, kDefaultMask);
+}
+
+void ConfirmAddWindow(app::AppContext& context, platform::Window& window) {
+  app::AddRangeRequest request;
+  request.addresses = window.Text(aw::kAddresses);
+  request.mask = window.Text(aw::kMask);
+  request.occupancyQuery = window.IsChecked(aw::kOccupancyQuery) ? 1 : 0;
+  context.setAddRequest(request);
+  context.services.kernel.StartThread([&context, request] { AddAddressRange(context, request); });
+  window.Close();
+}
+
+uint32_t AddOneAddress(app::AppContext& context, const std::string& address, const std::string& mask,
+                       uint32_t ifIndex) {
+  uint32_t addressValue = 0;
+  uint32_t maskValue = 0;
+  // Only a full dotted address is bound: the short forms the socket library accepts ("10.1.2",
+  // "10") would bind an address nobody typed.
+  if (!ParseDottedAddress(address, &addressValue) || !ParseDottedAddress(mask, &maskValue))
+    return platform::kErrorInvalidParameter;
+  uint32_t nteContext = 0;
+  uint32_t nteInstance = 0;
+  return context.services.ipHelper.AddIPAddress(addressValue, maskValue, ifIndex, &nteContext, &nteInstance);
+}
+
+bool IsAddressInUse(app::AppContext& context, const std::string& address) {
+  uint32_t target = 0;
+  if (!ParseDottedAddress(address, &target)) {
+    std::vector<uint32_t> resolved;
+    if (!context.services.sockets.GetHostByName(address, &resolved) || resolved.empty()) return false;
+    target = resolved.front();
+  }
+  return context.services.ipHelper.SendEcho(target, kEchoTimeoutMs);
+}
+
+void AddAddressRange(app::AppContext& context, const app::AddRangeRequest& request) {
+  app::SetBusy(context, true);
+  app::AppendLog(context, "开始添加IP....");
+  const bool occupancy = request.occupancyQuery == 1;
+  int32_t added = 0;
+  int32_t failed = 0;
+
+  for (const std::string& line : SplitAddressLines(request.addresses)) {
+    if (IsRangeLine(line)) {
+      RangeBounds range = ParseRangeLine(line);
+      if (!range.valid) {
+        app::AppendLog(context, "添加IP-地址地址范围错误！");
+        continue;
+      }
+      for (int64_t n = range.first; n <= range.last; ++n) {
+        const std::string address = range.prefix + text::Decimal(n);
+        if (occupancy && IsAddressInUse(context, address)) {
+          LogInUse(context, address);
+          continue;
+        }
+        uint32_t result =
+            AddOneAddress(context, address, request.mask, static_cast<uint32_t>(context.selectedAdapterIndex.load()));
+        result == 0 ? ++added : ++failed;
+        LogAdded(context, address, result);
+        context.services.windows.ProcessPendingEvents();
+      }
+      continue;
+    }
+
+    std::vector<uint32_t> resolved;
+    if (!context.services.sockets.GetHostByName(line, &resolved)) {
+      app::AppendLog(context, "添加IP-地址地址格式输入错误！");
+      continue;
+    }
+    if (occupancy && IsAddressInUse(context, line)) {
+      LogInUse(context, line);
+      continue;
+    }
+    uint32_t result =
+        AddOneAddress(context, line, request.mask, static_cast<uint32_t>(context.selectedAdapterIndex.load()));
+    result == 0 ? ++added : ++failed;
+    LogAdded(context, line, result);
+  }
+
+  app::RefreshAdapters(context);
+  app::AppendLog(context, "添加IP完成，添加成功" + text::Decimal(added) + "，添加失败" + text::Decimal(failed) + "。");
+  StoreAddressList(context);
+  app::SetBusy(context, false);
+}
+
+}  // namespace corvane::address_ops

@@ -1,0 +1,66 @@
+#include "address_ops/delete_addresses.h"
+
+#include "address_ops/address_store.h"
+#include "app/activity_log.h"
+#include "app/adapter_model.h"
+#include "app/adapter_view.h"
+#include "app/app_context.h"
+#include "app/window_specs.h"
+#include "common/text.h"
+
+namespace corvane::address_ops {
+
+namespace mw = app::main_window;
+
+uint32_t ParseContextCell(const std::string& cell) {
+  size_t i = 0;
+  while (i < cell.size() && (cell[i] == ' ' || cell[i] == '\t')) ++i;
+  uint64_t value = 0;
+  for (; i < cell.size() && cell[i] >= '0' && cell[i] <= '9'; ++i) {
+    value = value * 10 + static_cast<uint64_t>(cell[i] - '0');
+    if (value > UINT32_MAX) return UINT32_MAX;
+  }
+  return static_cast<uint32_t>(value);
+}
+
+void DeleteSelectedAddresses(app::AppContext& context) {
+  platform::Window& w = *context.window;
+  app::SetBusy(context, true);
+  app::AppendLog(context, "已经开始启用选中项目,请稍后...");
+  const std::vector<int> rows = w.SelectedRows(mw::kAddressList);
+  const int32_t selected = static_cast<int32_t>(rows.size());
+  if (selected == 0) {
+    app::AppendLog(context, "没有选中任何要启用的项目！");
+    app::SetBusy(context, false);
+    return;
+  }
+
+  int32_t qualifying = 0;
+  int32_t deleted = 0;
+  int32_t failed = 0;
+  const std::string ipKind = app::KindText(app::AddressKind::Ip);
+  for (int row : rows) {
+    if (w.Cell(mw::kAddressList, row, 6) == ipKind) {
+      ++qualifying;
+      uint32_t result = context.services.ipHelper.DeleteIPAddress(ParseContextCell(w.Cell(mw::kAddressList, row, 3)));
+      const std::string address = w.Cell(mw::kAddressList, row, 1);
+      if (result == 0) {
+        ++deleted;
+        app::AppendLog(context, "成功删除IP-地址 " + address);
+      } else {
+        ++failed;
+        app::AppendLog(context, "删除IP-地址 " + address + " 失败,返回代码" + text::Decimal(result) + ".");
+      }
+    }
+    context.services.windows.ProcessPendingEvents();
+  }
+
+  app::RefreshAdapters(context);
+  app::AppendLog(context, "删除选中项目完成,共计选中" + text::Decimal(selected) + "条,符合启用条件" +
+                              text::Decimal(qualifying) + "条,其中成功" + text::Decimal(deleted) + " 失败" +
+                              text::Decimal(failed) + ".");
+  StoreAddressList(context);
+  app::SetBusy(context, false);
+}
+
+}  // namespace corvane::address_ops

@@ -1,0 +1,40 @@
+// The adapter view of the main window: the selector, the refresh cycle, the busy state, the
+// address list and the information report of the chosen adapter.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/adapter_model.h"
+#include "platform/kernel.h"
+
+namespace corvane::app {
+
+class AppContext;
+
+// Disables (on) or enables (off) the refresh button, the adapter selector and the add and delete
+// menu items. There is no counter: the first "off" enables them again.
+void SetBusy(AppContext& context, bool on);
+
+// First enumeration at start-up (worker thread): fills the selector and selects its last item.
+void InitialAdapterFill(AppContext& context);
+// Enumerates again and keeps the selector's position where it still exists.
+void RefreshAdapters(AppContext& context);
+// The user chose another adapter: shows it without enumerating again.
+void SelectAdapter(AppContext& context);
+
+// Refills the address list for the selected adapter from the kinds whose boxes are checked.
+void FillAddressList(AppContext& context, const AdapterSnapshot& snapshot);
+// Address list, report, adapter context, log lines and the properties menu item.
+void ShowSelectedAdapter(AppContext& context);
+
+// Report texts.
+std::string StatusText(int32_t status);
+std::string AdapterTypeText(uint32_t type);
+std::string YesNoText(int64_t value);
+// Bits per second as megabits, plain decimal without trailing zeros: 1500000 → "1.5".
+std::string MegabitsText(int64_t bitsPerSecond);
+// The 17-line report of one adapter.
+std::string BuildReport(const AdapterRecord& record, int32_t status, platform::Kernel& kernel);
+
+}  // namespace corvane::app

@@ -1,0 +1,68 @@
+// Registry values by full key path ("HKEY_LOCAL_MACHINE\SYSTEM\..."), as raw bytes or, for
+// multi-string values, as one text with CR LF between the entries.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/registry.h"
+
+namespace corvane::config {
+
+// Owns one open registry key and closes it when it goes out of scope.
+class unique_hkey {
+ public:
+  unique_hkey() = default;
+  unique_hkey(platform::Registry* registry, platform::RegKey key) : registry_(registry), key_(key) {}
+  unique_hkey(unique_hkey&& other) noexcept : registry_(other.registry_), key_(other.release()) {}
+  unique_hkey& operator=(unique_hkey&& other) noexcept {
+    if (this != &other) {
+      reset();
+      registry_ = other.registry_;
+      key_ = other.release();
+    }
+    return *this;
+  }
+  ~unique_hkey() { reset(); }
+  unique_hkey(const unique_hkey&) = delete;
+  unique_hkey& operator=(const unique_hkey&) = delete;
+
+  platform::RegKey get() const { return key_; }
+  explicit operator bool() const { return key_ != 0; }
+  platform::RegKey release() {
+    platform::RegKey key = key_;
+    key_ = 0;
+    return key;
+  }
+  void reset() {
+    if (key_ != 0 && registry_ != nullptr) registry_->CloseKey(key_);
+    key_ = 0;
+  }
+
+ private:
+  platform::Registry* registry_ = nullptr;
+  platform::RegKey key_ = 0;
+};
+
+class RegistryAccess {
+ public:
+  explicit RegistryAccess(platform::Registry& registry) : registry_(registry) {}
+
+  // The key named by the path, opened (or created with all missing keys on the way); empty when
+  // the root name is unknown or the key cannot be opened.
+  unique_hkey OpenKeyByPath(const std::string& path, bool create);
+  // The value's bytes; empty when it cannot be read. `type` receives the stored type.
+  std::string ReadValueBytes(const std::string& path, const std::string& valueName, uint32_t* type);
+  // 1 on success, 0 on failure.
+  int WriteValueBytes(const std::string& path, const std::string& valueName, const std::string& bytes,
+                      uint32_t type);
+  // The value with CR LF in place of every zero byte; empty when it cannot be read.
+  std::string ReadMultiStringText(const std::string& path, const std::string& valueName);
+  // CR LF between entries; stored as REG_MULTI_SZ. 1 on success, 0 on failure.
+  int WriteMultiStringText(const std::string& path, const std::string& valueName, const std::string& text);
+
+ private:
+  platform::Registry& registry_;
+};
+
+}  // namespace corvane::config

@@ -1,0 +1,496 @@
+#include "platform/headless/headless_window_system.h"
+
+#include <algorithm>
+
+namespace corvane::headless {
+
+namespace {
+
+// What an IP address control can hold: four dotted parts of 0-255.
+bool IsDottedAddress(const std::string& t) {
+  int parts = 0;
+  size_t i = 0;
+  while (parts < 4) {
+    size_t digits = 0;
+    int value = 0;
+    while (i < t.size() && t[i] >= '0' && t[i] <= '9' && digits < 3) value = value * 10 + (t[i++] - '0'), ++digits;
+    if (digits == 0 || value > 255) return false;
+    if (++parts < 4) {
+      if (i >= t.size() || t[i] != '.') return false;
+      ++i;
+    }
+  }
+  return i == t.size();
+}
+
+}  // namespace
+
+using platform::ControlKind;
+using platform::Event;
+using platform::EventKind;
+
+HeadlessWindow::HeadlessWindow(HeadlessWindowSystem& system, platform::WindowSpec spec,
+                               platform::EventHandler handler)
+    : system_(system), spec_(std::move(spec)), handler_(std::move(handler)), title_(spec_.caption) {
+  for (const auto& c : spec_.controls) {
+    Control control;
+    control.spec = c;
+    control.text = c.text;
+    control.checked = c.checked;
+    controls_.emplace(c.name, std::move(control));
+  }
+  for (const auto& menu : spec_.menus)
+    for (const auto& item : menu.items)
+      if (!item.separator) menuItems_[item.name] = true;
+}
+
+HeadlessWindow::Control* HeadlessWindow::Find(const std::string& name) {
+  auto it = controls_.find(name);
+  if (it != controls_.end()) return &it->second;
+  unknown_.push_back(name);
+  return nullptr;
+}
+
+HeadlessWindow::Control* HeadlessWindow::FindOfKind(const std::string& name, ControlKind kind) {
+  Control* c = Find(name);
+  if (c != nullptr && c->spec.kind != kind) {
+    unknown_.push_back(name + " (wrong kind)");
+    return nullptr;
+  }
+  return c;
+}
+
+void HeadlessWindow::SetTitle(const std::string& title) {
+  std::lock_guard lock(mutex_);
+  title_ = title;
+}
+
+std::string HeadlessWindow::Title() {
+  std::lock_guard lock(mutex_);
+  return title_;
+}
+
+void HeadlessWindow::Close() {
+  std::lock_guard lock(mutex_);
+  closed_ = true;
+}
+
+void HeadlessWindow::SetText(const std::string& control, const std::string& text) {
+  std::lock_guard lock(mutex_);
+  Control* c = Find(control);
+  if (c == nullptr) return;
+  if (c->spec.kind == ControlKind::IpAddress) {
+    // The control shows one address: the first line of a text with several, nothing otherwise.
+    std::string first = text.substr(0, text.find("\r\n"));
+    c->text = IsDottedAddress(first) ? first : "";
+    return;
+  }
+  c->text = text;
+}
+
+std::string HeadlessWindow::Text(const std::string& control) {
+  std::lock_guard lock(mutex_);
+  Control* c = Find(control);
+  if (c == nullptr) return {};
+  if (c->spec.kind == ControlKind::ComboBox) {
+    return c->current >= 0 && c->current < static_cast<int>(c->items.size()) ? c->items[c->current].text : "";
+  }
+  return c->text;
+}
+
+void HeadlessWindow::SetEnabled(const std::string& control, bool enabled) {
+  std::lock_guard lock(mutex_);
+  if (Control* c = Find(control)) c->enabled = enabled;
+}
+
+bool HeadlessWindow::IsEnabled(const std::string& control) {
+  std::lock_guard lock(mutex_);
+  Control* c = Find(control);
+  return c != nullptr && c->enabled;
+}
+
+void HeadlessWindow::SetChecked(const std::string& control, bool checked) {
+  std::lock_guard lock(mutex_);
+  if (Control* c = Find(control)) c->checked = checked;
+}
+
+bool HeadlessWindow::IsChecked(const std::string& control) {
+  std::lock_guard lock(mutex_);
+  Control* c = Find(control);
+  return c != nullptr && c->checked;
+}
+
+void HeadlessWindow::AppendText(const std::string& control, const std::string& text) {
+  std::lock_guard lock(mutex_);
+  if (Control* c = Find(control)) c->text += text;
+}
+
+void HeadlessWindow::ClearItems(const std::string& control) {
+  std::lock_guard lock(mutex_);
+  if (Control* c = FindOfKind(control, ControlKind::ComboBox)) {
+    c->items.clear();
+    c->current = -1;
+  }
+}
+
+int HeadlessWindow::AddItem(const std::string& control, const std::string& text, intptr_t data) {
+  std::lock_guard lock(mutex_);
+  Control* c = FindOfKind(control, ControlKind::ComboBox);
+  if (c == nullptr) return -1;
+  c->items.push_back(Item{text, data});
+  return static_cast<int>(c->items.size()) - 1;
+}
+
+int HeadlessWindow::ItemCount(const std::string& control) {
+  std::lock_guard lock(mutex_);
+  Control* c = FindOfKind(control, ControlKind::ComboBox);
+  return c == nullptr ? 0 : static_cast<int>(c->items.size());
+}
+
+int HeadlessWindow::CurrentItem(const std::string& control) {
+  std::lock_guard lock(mutex_);
+  Control* c = FindOfKind(control, ControlKind::ComboBox);
+  return c == nullptr ? -1 : c->current;
+}
+
+void HeadlessWindow::SetCurrentItem(const std::string& control, int position) {
+  std::lock_guard lock(mutex_);
+  Control* c = FindOfKind(control, ControlKind::ComboBox);
+  if (c == nullptr) return;
+  c->current = position >= 0 && position < static_cast<int>(c->items.size()) ? position : -1;
+}
+
+intptr_t HeadlessWindow::ItemData(const std::string& control, int position) {
+  std::lock_guard lock(mutex_);
+  Control* c = FindOfKind(control, ControlKind::ComboBox);
+  if (c == nullptr || position < 0 || position >= static_cast<int>(c->items.size())) return -1;  // CB_ERR
+  return c->items[position].data;
+}
+
+void HeadlessWindow::DeleteAllRows(const std::string& control) {
+  std::lock_guard lock(mutex_);
+  if (Control* c = FindOfKind(control, ControlKind::ListView)) c->rows.clear();
+}
+
+int HeadlessWindow::RowCount(const std::string& control) {
+  std::lock_guard lock(mutex_);
+  Control* c = FindOfKind(control, ControlKind::ListView);
+  return c == nullptr ? 0 : static_cast<int>(c->rows.size());
+}
+
+int HeadlessWindow::AppendRow(const std::string& control, const std::string& firstCell) {
+  std::lock_guard lock(mutex_);
+  Control* c = FindOfKind(control, ControlKind::ListView);
+  if (c == nullptr) return -1;
+  Row row;
+  row.cells.assign(std::max<size_t>(1, c->spec.columns.size()), std::string());
+  row.cells[0] = firstCell;
+  c->rows.push_back(std::move(row));
+  return static_cast<int>(c->rows.size()) - 1;
+}
+
+void HeadlessWindow::SetCell(const std::string& control, int row, int column, const std::string& text) {
+  std::lock_guard lock(mutex_);
+  Control* c = FindOfKind(control, ControlKind::ListView);
+  if (c == nullptr || row < 0 || row >= static_cast<int>(c->rows.size()) || column < 0 ||
+      column >= static_cast<int>(c->rows[row].cells.size()))
+    return;
+  c->rows[row].cells[column] = text;
+}
+
+std::string HeadlessWindow::Cell(const std::string& control, int row, int column) {
+  std::lock_guard lock(mutex_);
+  Control* c = FindOfKind(control, ControlKind::ListView);
+  if (c == nullptr || row < 0 || row >= static_cast<int>(c->rows.size()) || column < 0 ||
+      column >= static_cast<int>(c->rows[row].cells.size()))
+    return {};
+  return c->rows[row].cells[column];
+}
+
+std::vector<int> HeadlessWindow::SelectedRows(const std::string& control) {
+  std::lock_guard lock(mutex_);
+  std::vector<int> selected;
+  if (Control* c = FindOfKind(control, ControlKind::ListView)) {
+    for (size_t i = 0; i < c->rows.size(); ++i)
+      if (c->rows[i].selected) selected.push_back(static_cast<int>(i));
+  }
+  return selected;
+}
+
+void HeadlessWindow::SetRowData(const std::string& control, int row, intptr_t data) {
+  std::lock_guard lock(mutex_);
+  Control* c = FindOfKind(control, ControlKind::ListView);
+  if (c != nullptr && row >= 0 && row < static_cast<int>(c->rows.size())) c->rows[row].data = data;
+}
+
+void HeadlessWindow::SortRows(const std::string& control, const std::function<int(intptr_t, intptr_t)>& compare) {
+  std::lock_guard lock(mutex_);
+  if (Control* c = FindOfKind(control, ControlKind::ListView)) {
+    std::stable_sort(c->rows.begin(), c->rows.end(),
+                     [&](const Row& a, const Row& b) { return compare(a.data, b.data) < 0; });
+  }
+}
+
+void HeadlessWindow::SetMenuItemEnabled(const std::string& item, bool enabled) {
+  std::lock_guard lock(mutex_);
+  auto it = menuItems_.find(item);
+  if (it == menuItems_.end()) {
+    unknown_.push_back(item);
+    return;
+  }
+  it->second = enabled;
+}
+
+bool HeadlessWindow::IsMenuItemEnabled(const std::string& item) {
+  std::lock_guard lock(mutex_);
+  auto it = menuItems_.find(item);
+  if (it == menuItems_.end()) {
+    unknown_.push_back(item);
+    return false;
+  }
+  return it->second;
+}
+
+void HeadlessWindow::PopupMenu(const std::string& menu) {
+  std::lock_guard lock(mutex_);
+  for (const auto& m : spec_.menus) {
+    if (m.name == menu) {
+      lastPopup_ = menu;
+      return;
+    }
+  }
+  unknown_.push_back(menu);
+}
+
+void HeadlessWindow::AppendSystemMenuItem(int commandId, const std::string& caption) {
+  std::lock_guard lock(mutex_);
+  systemMenu_.emplace_back(commandId, caption);
+}
+
+void HeadlessWindow::Raise(const Event& event) {
+  // Handlers call back into the window, possibly from other threads: never hold the lock here.
+  handler_(*this, event);
+}
+
+bool HeadlessWindow::Click(const std::string& control) {
+  {
+    std::lock_guard lock(mutex_);
+    Control* c = Find(control);
+    if (closed_ || c == nullptr || !c->enabled) return false;
+    if (c->spec.kind == ControlKind::CheckBox) c->checked = !c->checked;
+    if (c->spec.kind == ControlKind::RadioButton) {
+      for (auto& [name, other] : controls_)
+        if (other.spec.kind == ControlKind::RadioButton) other.checked = false;
+      c->checked = true;
+    }
+  }
+  Raise(Event{EventKind::Clicked, control, 0});
+  return true;
+}
+
+bool HeadlessWindow::ChooseItem(const std::string& combo, int position) {
+  {
+    std::lock_guard lock(mutex_);
+    Control* c = FindOfKind(combo, ControlKind::ComboBox);
+    if (closed_ || c == nullptr || !c->enabled || position < 0 || position >= static_cast<int>(c->items.size()))
+      return false;
+    c->current = position;
+  }
+  Raise(Event{EventKind::ItemChosen, combo, position});
+  return true;
+}
+
+bool HeadlessWindow::RightClick(const std::string& control) {
+  {
+    std::lock_guard lock(mutex_);
+    Control* c = Find(control);
+    if (closed_ || c == nullptr || !c->enabled) return false;
+  }
+  Raise(Event{EventKind::RightClicked, control, 0});
+  return true;
+}
+
+bool HeadlessWindow::ClickColumn(const std::string& list, int column) {
+  {
+    std::lock_guard lock(mutex_);
+    Control* c = FindOfKind(list, ControlKind::ListView);
+    if (closed_ || c == nullptr || !c->enabled) return false;
+  }
+  Raise(Event{EventKind::ColumnClicked, list, column});
+  return true;
+}
+
+bool HeadlessWindow::PressMouse(const std::string& link) {
+  {
+    std::lock_guard lock(mutex_);
+    Control* c = Find(link);
+    if (closed_ || c == nullptr || !c->enabled) return false;
+  }
+  Raise(Event{EventKind::MouseDown, link, 0});
+  return true;
+}
+
+bool HeadlessWindow::ChooseMenuItem(const std::string& item) {
+  {
+    std::lock_guard lock(mutex_);
+    auto it = menuItems_.find(item);
+    if (closed_ || it == menuItems_.end() || !it->second) return false;
+  }
+  Raise(Event{EventKind::MenuChosen, item, 0});
+  return true;
+}
+
+bool HeadlessWindow::ChooseSystemCommand(int commandId) {
+  {
+    std::lock_guard lock(mutex_);
+    auto it = std::find_if(systemMenu_.begin(), systemMenu_.end(),
+                           [&](const auto& entry) { return entry.first == commandId; });
+    if (closed_ || it == systemMenu_.end()) return false;
+  }
+  Raise(Event{EventKind::SystemCommand, "", commandId});
+  return true;
+}
+
+bool HeadlessWindow::CloseByUser() {
+  {
+    std::lock_guard lock(mutex_);
+    if (closed_) return false;
+  }
+  Raise(Event{EventKind::Destroying, "", 0});
+  Close();
+  return true;
+}
+
+bool HeadlessWindow::Type(const std::string& control, const std::string& text) {
+  std::lock_guard lock(mutex_);
+  Control* c = Find(control);
+  if (closed_ || c == nullptr || !c->enabled) return false;
+  c->text = text;
+  return true;
+}
+
+void HeadlessWindow::SelectRows(const std::string& list, const std::vector<int>& rows) {
+  std::lock_guard lock(mutex_);
+  Control* c = FindOfKind(list, ControlKind::ListView);
+  if (c == nullptr) return;
+  for (auto& row : c->rows) row.selected = false;
+  for (int r : rows)
+    if (r >= 0 && r < static_cast<int>(c->rows.size())) c->rows[r].selected = true;
+}
+
+bool HeadlessWindow::closed() {
+  std::lock_guard lock(mutex_);
+  return closed_;
+}
+
+std::string HeadlessWindow::lastPopupMenu() {
+  std::lock_guard lock(mutex_);
+  return lastPopup_;
+}
+
+std::vector<std::pair<int, std::string>> HeadlessWindow::systemMenuItems() {
+  std::lock_guard lock(mutex_);
+  return systemMenu_;
+}
+
+std::vector<std::string> HeadlessWindow::ItemTexts(const std::string& combo) {
+  std::lock_guard lock(mutex_);
+  std::vector<std::string> texts;
+  if (Control* c = FindOfKind(combo, ControlKind::ComboBox))
+    for (const auto& item : c->items) texts.push_back(item.text);
+  return texts;
+}
+
+std::vector<std::vector<std::string>> HeadlessWindow::Rows(const std::string& list) {
+  std::lock_guard lock(mutex_);
+  std::vector<std::vector<std::string>> rows;
+  if (Control* c = FindOfKind(list, ControlKind::ListView))
+    for (const auto& row : c->rows) rows.push_back(row.cells);
+  return rows;
+}
+
+std::vector<std::string> HeadlessWindow::unknownNames() {
+  std::lock_guard lock(mutex_);
+  return unknown_;
+}
+
+platform::Window* HeadlessWindowSystem::CreateMainWindow(const platform::WindowSpec& spec,
+                                                         platform::EventHandler handler) {
+  HeadlessWindow* window;
+  {
+    std::lock_guard lock(mutex_);
+    windows_.push_back(std::make_unique<HeadlessWindow>(*this, spec, std::move(handler)));
+    window = windows_.back().get();
+    main_ = window;
+  }
+  window->Raise(Event{EventKind::Created, "", 0});
+  return window;
+}
+
+void HeadlessWindowSystem::OpenModal(const platform::WindowSpec& spec, platform::Window*,
+                                     platform::EventHandler handler) {
+  HeadlessWindow* window;
+  {
+    std::lock_guard lock(mutex_);
+    windows_.push_back(std::make_unique<HeadlessWindow>(*this, spec, std::move(handler)));
+    window = windows_.back().get();
+  }
+  window->Raise(Event{EventKind::Created, "", 0});
+}
+
+void HeadlessWindowSystem::ProcessPendingEvents() {
+  std::function<void()> hook;
+  {
+    std::lock_guard lock(mutex_);
+    ++pendingRounds_;
+    hook = hook_;
+  }
+  if (hook) hook();
+}
+
+int HeadlessWindowSystem::ShowMessageBox(platform::Window*, const std::string& text, const std::string& caption,
+                                         uint32_t) {
+  std::lock_guard lock(mutex_);
+  messageBoxes_.push_back(caption + "|" + text);
+  return 1;  // IDOK
+}
+
+void HeadlessWindowSystem::OpenInBrowser(const std::string& url) {
+  std::lock_guard lock(mutex_);
+  urls_.push_back(url);
+}
+
+HeadlessWindow* HeadlessWindowSystem::mainWindow() {
+  std::lock_guard lock(mutex_);
+  return main_;
+}
+
+HeadlessWindow* HeadlessWindowSystem::topModal() {
+  std::lock_guard lock(mutex_);
+  for (auto it = windows_.rbegin(); it != windows_.rend(); ++it) {
+    if (it->get() != main_ && !(*it)->closed()) return it->get();
+  }
+  return nullptr;
+}
+
+std::vector<std::string> HeadlessWindowSystem::openedUrls() {
+  std::lock_guard lock(mutex_);
+  return urls_;
+}
+
+std::vector<std::string> HeadlessWindowSystem::messageBoxes() {
+  std::lock_guard lock(mutex_);
+  return messageBoxes_;
+}
+
+int HeadlessWindowSystem::pendingEventRounds() {
+  std::lock_guard lock(mutex_);
+  return pendingRounds_;
+}
+
+void HeadlessWindowSystem::SetPendingEventsHook(std::function<void()> hook) {
+  std::lock_guard lock(mutex_);
+  hook_ = std::move(hook);
+}
+
+}  // namespace corvane::headless

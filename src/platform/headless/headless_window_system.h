@@ -1,0 +1,145 @@
+// A window system held in memory, for tests. Windows are built from the same templates as the
+// real ones; tests read the controls' state and drive the windows by raising the events a user
+// would raise (clicks, item choices, menu choices), which run the handlers on the calling thread.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/window.h"
+
+namespace corvane::headless {
+
+class HeadlessWindowSystem;
+
+class HeadlessWindow : public platform::Window {
+ public:
+  HeadlessWindow(HeadlessWindowSystem& system, platform::WindowSpec spec, platform::EventHandler handler);
+
+  // platform::Window
+  const platform::WindowSpec& Spec() const override { return spec_; }
+  void SetTitle(const std::string& title) override;
+  std::string Title() override;
+  void Close() override;
+  void SetText(const std::string& control, const std::string& text) override;
+  std::string Text(const std::string& control) override;
+  void SetEnabled(const std::string& control, bool enabled) override;
+  bool IsEnabled(const std::string& control) override;
+  void SetChecked(const std::string& control, bool checked) override;
+  bool IsChecked(const std::string& control) override;
+  void AppendText(const std::string& control, const std::string& text) override;
+  void ClearItems(const std::string& control) override;
+  int AddItem(const std::string& control, const std::string& text, intptr_t data) override;
+  int ItemCount(const std::string& control) override;
+  int CurrentItem(const std::string& control) override;
+  void SetCurrentItem(const std::string& control, int position) override;
+  intptr_t ItemData(const std::string& control, int position) override;
+  void DeleteAllRows(const std::string& control) override;
+  int RowCount(const std::string& control) override;
+  int AppendRow(const std::string& control, const std::string& firstCell) override;
+  void SetCell(const std::string& control, int row, int column, const std::string& text) override;
+  std::string Cell(const std::string& control, int row, int column) override;
+  std::vector<int> SelectedRows(const std::string& control) override;
+  void SetRowData(const std::string& control, int row, intptr_t data) override;
+  void SortRows(const std::string& control, const std::function<int(intptr_t, intptr_t)>& compare) override;
+  void SetMenuItemEnabled(const std::string& item, bool enabled) override;
+  bool IsMenuItemEnabled(const std::string& item) override;
+  void PopupMenu(const std::string& menu) override;
+  void AppendSystemMenuItem(int commandId, const std::string& caption) override;
+
+  // --- what a user does ---
+  // Each returns false (and changes nothing) when a user could not do it: the control or item is
+  // disabled, or the window is closed.
+  bool Click(const std::string& control);
+  bool ChooseItem(const std::string& combo, int position);
+  bool RightClick(const std::string& control);
+  bool ClickColumn(const std::string& list, int column);
+  bool PressMouse(const std::string& link);
+  bool ChooseMenuItem(const std::string& item);
+  bool ChooseSystemCommand(int commandId);
+  bool CloseByUser();
+  // Typing replaces the text of an edit box; a check box click toggles it (Click does that too).
+  bool Type(const std::string& control, const std::string& text);
+  void SelectRows(const std::string& list, const std::vector<int>& rows);
+  void Raise(const platform::Event& event);
+
+  // --- what a test reads ---
+  bool closed();
+  std::string lastPopupMenu();
+  std::vector<std::pair<int, std::string>> systemMenuItems();
+  std::vector<std::string> ItemTexts(const std::string& combo);
+  // Every row's cells, for assertions.
+  std::vector<std::vector<std::string>> Rows(const std::string& list);
+  // Names used that the template does not have; a test asserts this stays empty.
+  std::vector<std::string> unknownNames();
+
+ private:
+  struct Row {
+    std::vector<std::string> cells;
+    intptr_t data = 0;
+    bool selected = false;
+  };
+  struct Item {
+    std::string text;
+    intptr_t data = 0;
+  };
+  struct Control {
+    platform::ControlSpec spec;
+    std::string text;
+    bool enabled = true;
+    bool checked = false;
+    std::vector<Item> items;
+    int current = -1;
+    std::vector<Row> rows;
+  };
+
+  Control* Find(const std::string& name);  // requires mutex_
+  Control* FindOfKind(const std::string& name, platform::ControlKind kind);
+
+  HeadlessWindowSystem& system_;
+  platform::WindowSpec spec_;
+  platform::EventHandler handler_;
+  std::recursive_mutex mutex_;
+  std::string title_;
+  bool closed_ = false;
+  std::map<std::string, Control> controls_;
+  std::map<std::string, bool> menuItems_;
+  std::string lastPopup_;
+  std::vector<std::pair<int, std::string>> systemMenu_;
+  std::vector<std::string> unknown_;
+};
+
+class HeadlessWindowSystem : public platform::WindowSystem {
+ public:
+  platform::Window* CreateMainWindow(const platform::WindowSpec& spec, platform::EventHandler handler) override;
+  int RunMessageLoop() override { return 0; }
+  void OpenModal(const platform::WindowSpec& spec, platform::Window* owner, platform::EventHandler handler) override;
+  void ProcessPendingEvents() override;
+  int ShowMessageBox(platform::Window* owner, const std::string& text, const std::string& caption,
+                     uint32_t flags) override;
+  void OpenInBrowser(const std::string& url) override;
+
+  HeadlessWindow* mainWindow();
+  // The most recently opened modal window that is still open, or null.
+  HeadlessWindow* topModal();
+  std::vector<std::string> openedUrls();
+  std::vector<std::string> messageBoxes();
+  int pendingEventRounds();
+  // Runs on every ProcessPendingEvents call: lets a test act "while the window processes events".
+  void SetPendingEventsHook(std::function<void()> hook);
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<HeadlessWindow>> windows_;
+  HeadlessWindow* main_ = nullptr;
+  std::vector<std::string> urls_;
+  std::vector<std::string> messageBoxes_;
+  int pendingRounds_ = 0;
+  std::function<void()> hook_;
+};
+
+}  // namespace corvane::headless

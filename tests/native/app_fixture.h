@@ -1,0 +1,84 @@
+// A running program on a simulated machine with headless windows, for the tests of the logic.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/app_context.h"
+#include "app/application.h"
+#include "app/window_specs.h"
+#include "common/text.h"
+#include "platform/headless/headless_window_system.h"
+#include "platform/sim/machine.h"
+
+namespace corvane::testing {
+
+namespace mw = app::main_window;
+
+inline sim::SimAddress Addr(const std::string& address, const std::string& mask, uint32_t context) {
+  return sim::SimAddress{address, mask, context};
+}
+
+// A connected Ethernet adapter with the given addresses (contexts numbered from index * 100 + 1).
+inline sim::SimAdapter Ethernet(uint32_t index, std::u16string name, std::vector<std::string> addresses) {
+  sim::SimAdapter a;
+  a.index = index;
+  char guid[64];
+  std::snprintf(guid, sizeof guid, "{0000%04X-1111-2222-3333-444455556666}", index);
+  a.guid = guid;
+  a.description = "Simulated Ethernet Adapter #" + std::to_string(index);
+  a.connectionName = std::move(name);
+  a.physicalAddress = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, static_cast<uint8_t>(index)};
+  a.type = 6;
+  uint32_t context = index * 100 + 1;
+  for (const auto& address : addresses) a.ipAddresses.push_back(Addr(address, "255.255.255.0", context++));
+  if (a.ipAddresses.empty()) a.ipAddresses.push_back(Addr("0.0.0.0", "0.0.0.0", 0));
+  return a;
+}
+
+class AppTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    machine.WaitForThreads();
+    if (windows.mainWindow() != nullptr) EXPECT_EQ(windows.mainWindow()->unknownNames(), std::vector<std::string>{});
+  }
+
+  // Starts the program and waits for the first enumeration to end.
+  void StartApp() {
+    app = std::make_unique<app::Application>(services);
+    app->Start();
+    machine.WaitForThreads();
+  }
+
+  headless::HeadlessWindow& Main() { return *windows.mainWindow(); }
+  app::AppContext& Context() { return app->context(); }
+
+  // The log's messages without their time stamps.
+  std::vector<std::string> Log() {
+    std::vector<std::string> messages;
+    for (const std::string& line : text::Split(Main().Text(mw::kLog), "\r\n")) {
+      int colon = text::Find(line, "：");
+      messages.push_back(colon > 0 ? text::Middle(line, colon + 2) : line);
+    }
+    return messages;
+  }
+  // The messages logged after the first `skip` ones.
+  std::vector<std::string> LogAfter(size_t skip) {
+    auto all = Log();
+    return std::vector<std::string>(all.begin() + static_cast<long>(std::min(skip, all.size())), all.end());
+  }
+
+  std::vector<std::vector<std::string>> ListRows() { return Main().Rows(mw::kAddressList); }
+
+  sim::Machine machine;
+  headless::HeadlessWindowSystem windows;
+  platform::Services services{machine.ipHelper(), machine.router(),    machine.registry(),
+                              machine.automation(), machine.sockets(),  machine.clipboard(),
+                              machine.internet(),   windows,            machine.kernel()};
+  std::unique_ptr<app::Application> app;
+};
+
+}  // namespace corvane::testing
