@@ -1,0 +1,30 @@
+# Windows targets: the Win32 service layer and the two programs.
+enable_language(RC)
+
+file(GLOB WIN32_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/platform/win32/*.cpp)
+corvane_add_library(corvane_win32 ${WIN32_SOURCES})
+target_link_libraries(corvane_win32
+  PUBLIC
+    corvane_common
+    Threads::Threads
+    iphlpapi ws2_32 ole32 oleaut32 wbemuuid uuid advapi32 user32 gdi32 comctl32 comdlg32
+    shell32 shlwapi wininet mprapi)
+
+# The manifest (administrator rights, common controls 6) and the version information.
+set(CORVANE_RESOURCES ${PROJECT_SOURCE_DIR}/res/corvane.rc)
+set_source_files_properties(${CORVANE_RESOURCES} PROPERTIES
+  OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/res/corvane.manifest)
+
+# corvane.exe: everything from Windows.
+add_executable(corvane WIN32 src/corvane_main.cpp ${CORVANE_RESOURCES})
+target_link_libraries(corvane PRIVATE corvane_logic corvane_win32)
+
+# corvane-demo.exe: the machine's services simulated, windows, clipboard and kernel real.
+add_executable(corvane-demo WIN32 src/demo_main.cpp ${CORVANE_RESOURCES})
+target_compile_definitions(corvane-demo PRIVATE CORVANE_DEMO)
+target_link_libraries(corvane-demo PRIVATE corvane_logic corvane_sim corvane_win32)
+
+foreach(program corvane corvane-demo)
+  # The resource compiler resolves "corvane.manifest" against the include path.
+  target_include_directories(${program} PRIVATE $<$<COMPILE_LANGUAGE:RC>:${PROJECT_SOURCE_DIR}/res>)
+endforeach()
