@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,9 +28,9 @@ struct SimAddress {
 
 struct SimAdapter {
   uint32_t index = 0;
-  std::string guid;                // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
-  std::string description;         // GBK
-  std::u16string connectionName;   // as the router administration service answers it; empty: none
+  std::string guid;               // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
+  std::string description;        // GBK
+  std::u16string connectionName;  // as the router administration service answers it; empty: none
   std::vector<uint8_t> physicalAddress;
   uint32_t type = 6;
   uint32_t dhcpEnabled = 0;
@@ -47,7 +48,23 @@ struct SimAdapter {
   uint32_t operStatus = 1;          // GetAdaptersAddresses OperStatus
   uint64_t speed = 100000000;       // bits per second
   uint32_t mtu = 1500;
+  // Instrumentation facts.
+  int32_t wmiIndex = -1;  // Win32_NetworkAdapter(Configuration).Index; -1: the same as `index`
+  bool ipEnabled = true;  // Win32_NetworkAdapterConfiguration.IPEnabled
 };
+
+// Result codes of the simulated services beyond the ones the program names (winerror.h, wbemcli.h).
+inline constexpr uint32_t kErrorInvalidHandle = 6;
+inline constexpr uint32_t kErrorInvalidData = 13;
+inline constexpr uint32_t kErrorDevNotExist = 55;
+inline constexpr uint32_t kErrorNotFound = 1168;
+inline constexpr int32_t kWbemENotFound = static_cast<int32_t>(0x80041002u);
+inline constexpr int32_t kWbemEInvalidClass = static_cast<int32_t>(0x80041010u);
+inline constexpr int32_t kWbemEInvalidNamespace = static_cast<int32_t>(0x8004100Eu);
+inline constexpr int32_t kCoEClassString = static_cast<int32_t>(0x800401F3u);
+inline constexpr int32_t kDispEUnknownName = static_cast<int32_t>(0x80020006u);
+inline constexpr int32_t kScriptESyntax = static_cast<int32_t>(0x800A03EAu);       // VBScript 1002
+inline constexpr int32_t kScriptEInvalidCall = static_cast<int32_t>(0x800A0005u);  // bad argument / language
 
 class Machine {
  public:
@@ -62,8 +79,11 @@ class Machine {
   // Runs `change` on the adapter under the machine's lock; false when there is no such adapter.
   bool ChangeAdapter(uint32_t index, const std::function<void(SimAdapter&)>& change);
   std::vector<SimAdapter> Adapters() const;
-  // The next context AddIPAddress hands out.
+  // The next context AddIPAddress hands out (contexts in use on the machine are skipped).
   void SetNextContext(uint32_t context);
+  // Writes the adapter's current configuration into its TCP/IP interface key
+  // (HKLM\SYSTEM\CurrentControlSet\Services\Tcpip\Parameters\Interfaces\{guid}), as the system keeps it.
+  void WriteInterfaceKey(uint32_t index);
 
   // Resolver and ICMP.
   void SetHostName(const std::string& name);
@@ -74,6 +94,8 @@ class Machine {
   void SetLocalNow(const platform::DateTime& now);
   void SetUtcOffsetMinutes(int minutes);
   void SetClock(const platform::ClockSettings& clock);
+  // GetSystemDEPPolicy's answer (kDepPolicyUnavailable: the function is missing).
+  void SetSystemDepPolicy(int policy);
 
   // Web pages served by the Internet functions; `online` answers the connectivity probe.
   void SetPage(const std::string& url, const std::string& bytes);
@@ -90,11 +112,31 @@ class Machine {
   std::vector<std::string> Calls() const;
   void ClearCalls();
   // The next call of `operation` (its platform name, e.g. "AddIPAddress", "RegSetValueExA",
-  // "GetPerAdapterInfo") answers `code` without doing anything.
+  // "GetPerAdapterInfo") answers `code` without doing anything. Calls to several FailNext for one
+  // operation queue up. The names: GetAdaptersInfo, GetInterfaceInfo, GetPerAdapterInfo,
+  // GetAdaptersAddresses, GetAdapterIndex, GetIfEntry, AddIPAddress, DeleteIPAddress, IcmpSendEcho,
+  // MprConfigServerConnect, MprConfigGetFriendlyName, RegCreateKeyA, RegOpenKeyA, RegQueryValueExA,
+  // RegSetValueExA, RegCloseKey, CoInitialize, ExecQuery, ExecMethod, EnumConnections,
+  // CoCreateInstance (the script control), ScriptControl.Language, ScriptControl.AddCode,
+  // ScriptControl.ExecuteStatement, ScriptControl.Run, inet_addr (answers `code` as the address),
+  // gethostname, gethostbyname, OpenClipboard, EmptyClipboard, SetClipboardData, GetClipboardData,
+  // InternetCheckConnectionA, InternetOpenA, InternetOpenUrlA, InternetReadFile, GetSystemDEPPolicy
+  // (answers `code` as the policy), SetProcessDEPPolicy, TerminateProcess. Calls answering a truth
+  // value answer false. The clock and the code-page conversions are neither recorded nor failed.
   void FailNext(const std::string& operation, uint32_t code);
 
   // Threads started through the kernel service: wait until all have ended.
   void WaitForThreads();
+
+  // --- observing the machine ---
+  // The exit code of TerminateOwnProcess, if it was called (the process goes on).
+  std::optional<uint32_t> TerminatedWith() const;
+  // The flags of the last SetProcessDepPolicy call, if any.
+  std::optional<uint32_t> ProcessDepPolicy() const;
+  // The clipboard's text, if it holds one.
+  std::optional<std::string> ClipboardText() const;
+  // Initialisations of the component object library on the calling thread still open.
+  int AutomationInitializations() const;
 
   // --- the services ---
   platform::IpHelper& ipHelper();

@@ -1,0 +1,327 @@
+// The simulated machine: building it, observing it, recording and failure injection.
+#include "platform/sim/machine.h"
+
+#include "platform/sim/sim_state.h"
+
+namespace corvane::sim {
+
+namespace {
+
+constexpr char kInterfacesPath[] = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\";
+
+std::string MultiString(const std::vector<std::string>& entries) {
+  std::string data;
+  for (const auto& e : entries) {
+    data += e;
+    data += '\0';
+  }
+  data += '\0';
+  if (entries.empty()) data += '\0';
+  return data;
+}
+
+std::string Dword(uint32_t v) {
+  std::string data(4, '\0');
+  for (int i = 0; i < 4; ++i) data[static_cast<size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  return data;
+}
+
+}  // namespace
+
+Machine::State::State() {
+  // The clock markers of a Chinese system, converted rather than written as narrow literals so
+  // that they are GBK whatever the compiler's execution character set.
+  clock.twentyFourHour = true;
+  clock.am = WideToCodePage(u"上午", platform::kCodePageGbk);
+  clock.pm = WideToCodePage(u"下午", platform::kCodePageGbk);
+  const char* const rootNames[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",     "HKEY_LOCAL_MACHINE",
+                                   "HKEY_USERS",        "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG"};
+  for (int i = 0; i < 6; ++i) roots[i].name = rootNames[i];
+  ipHelper = std::make_unique<IpHelperSim>(*this);
+  router = std::make_unique<RouterAdminSim>(*this);
+  registry = std::make_unique<RegistrySim>(*this);
+  automation = std::make_unique<AutomationSim>(*this);
+  sockets = std::make_unique<SocketsSim>(*this);
+  clipboardService = std::make_unique<ClipboardSim>(*this);
+  internet = std::make_unique<InternetSim>(*this);
+  kernel = std::make_unique<KernelSim>(*this);
+}
+
+Machine::State::~State() = default;
+
+std::optional<uint32_t> Machine::State::TakeFailure(const std::string& operation) {
+  auto it = failures.find(operation);
+  if (it == failures.end() || it->second.empty()) return std::nullopt;
+  uint32_t code = it->second.front();
+  it->second.pop_front();
+  if (it->second.empty()) failures.erase(it);
+  return code;
+}
+
+SimAdapter* Machine::State::FindAdapter(uint32_t index) {
+  for (auto& a : adapters)
+    if (a.index == index) return &a;
+  return nullptr;
+}
+
+bool Machine::State::ContextInUse(uint32_t context) const {
+  for (const auto& a : adapters) {
+    for (const auto* list : {&a.ipAddresses, &a.gateways, &a.dhcpServers, &a.primaryWins, &a.secondaryWins})
+      for (const auto& address : *list)
+        if (address.context == context) return true;
+  }
+  return false;
+}
+
+uint32_t Machine::State::FreshContext() {
+  while (nextContext == 0 || ContextInUse(nextContext)) ++nextContext;
+  return nextContext++;
+}
+
+RegNode* Machine::State::CreatePath(RegNode* parent, std::string_view path) {
+  RegNode* node = parent;
+  size_t start = 0;
+  while (start < path.size()) {
+    size_t end = path.find('\\', start);
+    if (end == std::string_view::npos) end = path.size();
+    std::string_view part = path.substr(start, end - start);
+    if (!part.empty()) {
+      auto& child = node->children[FoldCase(part)];
+      if (!child) {
+        child = std::make_unique<RegNode>();
+        child->name = std::string(part);
+      }
+      node = child.get();
+    }
+    start = end + 1;
+  }
+  return node;
+}
+
+void Machine::State::SetRegValue(platform::RegKey root, std::string_view path, const std::string& name,
+                                 uint32_t type, const std::string& data) {
+  RegNode* node = CreatePath(&roots[root - platform::kHkeyClassesRoot], path);
+  RegValue& v = node->values[FoldCase(name)];
+  if (v.name.empty()) v.name = name;
+  v.type = type;
+  v.data = data;
+}
+
+void Machine::State::WriteInterfaceKey(const SimAdapter& a) {
+  const std::string path = kInterfacesPath + a.guid;
+  auto set = [&](const std::string& name, uint32_t type, const std::string& data) {
+    SetRegValue(platform::kHkeyLocalMachine, path, name, type, data);
+  };
+  std::vector<std::string> addresses;
+  std::vector<std::string> masks;
+  for (const auto& address : a.ipAddresses) {
+    if (address.context == 0) continue;
+    addresses.push_back(address.address);
+    masks.push_back(address.mask);
+  }
+  std::vector<std::string> gateways;
+  for (const auto& g : a.gateways) gateways.push_back(g.address);
+  std::string nameServers;
+  for (const auto& d : a.dnsServers) nameServers += (nameServers.empty() ? "" : ",") + d;
+
+  set("EnableDHCP", platform::kRegDword, Dword(a.dhcpEnabled != 0 ? 1 : 0));
+  if (a.dhcpEnabled != 0) {
+    set("IPAddress", platform::kRegMultiSz, MultiString({"0.0.0.0"}));
+    set("SubnetMask", platform::kRegMultiSz, MultiString({"0.0.0.0"}));
+    set("DefaultGateway", platform::kRegMultiSz, MultiString({}));
+    set("DhcpIPAddress", platform::kRegSz, (addresses.empty() ? "0.0.0.0" : addresses.front()) + '\0');
+    set("DhcpSubnetMask", platform::kRegSz, (masks.empty() ? "255.0.0.0" : masks.front()) + '\0');
+    set("DhcpDefaultGateway", platform::kRegMultiSz, MultiString(gateways));
+    if (!a.dhcpServers.empty()) set("DhcpServer", platform::kRegSz, a.dhcpServers.front().address + '\0');
+    set("DhcpNameServer", platform::kRegSz, nameServers + '\0');
+    set("LeaseObtainedTime", platform::kRegDword, Dword(static_cast<uint32_t>(a.leaseObtained)));
+    set("LeaseTerminatesTime", platform::kRegDword, Dword(static_cast<uint32_t>(a.leaseExpires)));
+  } else {
+    set("IPAddress", platform::kRegMultiSz, MultiString(addresses));
+    set("SubnetMask", platform::kRegMultiSz, MultiString(masks));
+    set("DefaultGateway", platform::kRegMultiSz, MultiString(gateways));
+    set("NameServer", platform::kRegSz, nameServers + '\0');
+  }
+}
+
+// --- Machine ---
+
+Machine::Machine() : state_(std::make_unique<State>()) {}
+
+Machine::~Machine() {
+  WaitForThreads();
+}
+
+SimAdapter& Machine::AddAdapter(SimAdapter adapter) {
+  std::lock_guard lock(state_->mutex);
+  state_->adapters.push_back(std::move(adapter));
+  return state_->adapters.back();
+}
+
+void Machine::RemoveAdapter(uint32_t index) {
+  std::lock_guard lock(state_->mutex);
+  auto& list = state_->adapters;
+  for (auto it = list.begin(); it != list.end(); ++it) {
+    if (it->index == index) {
+      list.erase(it);
+      return;
+    }
+  }
+}
+
+bool Machine::ChangeAdapter(uint32_t index, const std::function<void(SimAdapter&)>& change) {
+  std::lock_guard lock(state_->mutex);
+  SimAdapter* a = state_->FindAdapter(index);
+  if (a == nullptr) return false;
+  change(*a);
+  return true;
+}
+
+std::vector<SimAdapter> Machine::Adapters() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->adapters;
+}
+
+void Machine::SetNextContext(uint32_t context) {
+  std::lock_guard lock(state_->mutex);
+  state_->nextContext = context;
+}
+
+void Machine::WriteInterfaceKey(uint32_t index) {
+  std::lock_guard lock(state_->mutex);
+  if (const SimAdapter* a = state_->FindAdapter(index)) state_->WriteInterfaceKey(*a);
+}
+
+void Machine::SetHostName(const std::string& name) {
+  std::lock_guard lock(state_->mutex);
+  state_->hostName = name;
+}
+
+void Machine::AddHost(const std::string& name, std::vector<std::string> addresses) {
+  std::lock_guard lock(state_->mutex);
+  state_->hosts.emplace_back(name, std::move(addresses));
+}
+
+void Machine::AddEchoResponder(const std::string& address) {
+  std::lock_guard lock(state_->mutex);
+  uint32_t h = 0;
+  if (ParseDotted(address, &h)) state_->echoResponders.insert(h);
+}
+
+void Machine::SetLocalNow(const platform::DateTime& now) {
+  std::lock_guard lock(state_->mutex);
+  state_->localNow = now;
+}
+
+void Machine::SetUtcOffsetMinutes(int minutes) {
+  std::lock_guard lock(state_->mutex);
+  state_->utcOffsetMinutes = minutes;
+}
+
+void Machine::SetClock(const platform::ClockSettings& clock) {
+  std::lock_guard lock(state_->mutex);
+  state_->clock = clock;
+}
+
+void Machine::SetSystemDepPolicy(int policy) {
+  std::lock_guard lock(state_->mutex);
+  state_->systemDepPolicy = policy;
+}
+
+void Machine::SetPage(const std::string& url, const std::string& bytes) {
+  std::lock_guard lock(state_->mutex);
+  state_->pages[url] = bytes;
+}
+
+void Machine::SetOnline(bool online) {
+  std::lock_guard lock(state_->mutex);
+  state_->online = online;
+}
+
+void Machine::SetRouterAdminAvailable(bool available) {
+  std::lock_guard lock(state_->mutex);
+  state_->routerAdminAvailable = available;
+}
+
+void Machine::SetInstrumentationAvailable(bool available) {
+  std::lock_guard lock(state_->mutex);
+  state_->instrumentationAvailable = available;
+}
+
+void Machine::SetConnectionManagerAvailable(bool available) {
+  std::lock_guard lock(state_->mutex);
+  state_->connectionManagerAvailable = available;
+}
+
+void Machine::SetScriptControlAvailable(bool available) {
+  std::lock_guard lock(state_->mutex);
+  state_->scriptControlAvailable = available;
+}
+
+std::vector<std::string> Machine::Calls() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->calls;
+}
+
+void Machine::ClearCalls() {
+  std::lock_guard lock(state_->mutex);
+  state_->calls.clear();
+}
+
+void Machine::FailNext(const std::string& operation, uint32_t code) {
+  std::lock_guard lock(state_->mutex);
+  state_->failures[operation].push_back(code);
+}
+
+void Machine::WaitForThreads() {
+  std::unique_lock lock(state_->threadMutex);
+  state_->threadsDone.wait(lock, [&] { return state_->runningThreads == 0; });
+}
+
+std::optional<uint32_t> Machine::TerminatedWith() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->terminatedWith;
+}
+
+std::optional<uint32_t> Machine::ProcessDepPolicy() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->processDepPolicy;
+}
+
+std::optional<std::string> Machine::ClipboardText() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->clipboard;
+}
+
+int Machine::AutomationInitializations() const {
+  std::lock_guard lock(state_->mutex);
+  auto it = state_->comInitializations.find(std::this_thread::get_id());
+  return it == state_->comInitializations.end() ? 0 : it->second;
+}
+
+platform::IpHelper& Machine::ipHelper() {
+  return *state_->ipHelper;
+}
+platform::RouterAdmin& Machine::router() {
+  return *state_->router;
+}
+platform::Registry& Machine::registry() {
+  return *state_->registry;
+}
+platform::Automation& Machine::automation() {
+  return *state_->automation;
+}
+platform::Sockets& Machine::sockets() {
+  return *state_->sockets;
+}
+platform::Clipboard& Machine::clipboard() {
+  return *state_->clipboardService;
+}
+platform::Internet& Machine::internet() {
+  return *state_->internet;
+}
+platform::Kernel& Machine::kernel() {
+  return *state_->kernel;
+}
+
+}  // namespace corvane::sim

@@ -1,0 +1,274 @@
+// The inside of the simulated machine: its state, one lock over all of it, and the service
+// objects that answer through it. Only the sim's own sources include this header.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "platform/sim/machine.h"
+
+namespace corvane::sim {
+
+// --- text helpers shared by the services ---
+
+// ASCII letters folded to small letters; other bytes untouched.
+std::string FoldCase(std::string_view text);
+bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+
+// Strict dotted-decimal IPv4 text ("a.b.c.d", decimal parts 0-255, no leading zeros beyond one
+// digit, nothing else) to a host-order value.
+bool ParseDotted(std::string_view text, uint32_t* hostOrder);
+std::string FormatDotted(uint32_t hostOrder);
+// Network byte order (as inet_addr returns it) to and from host order.
+uint32_t NetworkToHost(uint32_t network);
+uint32_t HostToNetwork(uint32_t host);
+// inet_addr: every form the Windows function accepts; INADDR_NONE (network order) otherwise.
+uint32_t InetAddrNetworkOrder(std::string_view text);
+// True for a mask of contiguous leading ones (host order), 0 and 0xFFFFFFFF included.
+bool IsContiguousMask(uint32_t hostOrder);
+
+// Code-page conversion (936 or 65001; 1, the OEM code page, is taken as 936). Characters without
+// a counterpart become '?'.
+std::string WideToCodePage(std::u16string_view text, uint32_t codePage);
+std::u16string CodePageToWide(std::string_view text, uint32_t codePage);
+// A wide text for a call record: ASCII kept, everything else as '?'.
+std::string WideForRecord(std::u16string_view text);
+
+// --- registry ---
+
+struct RegValue {
+  std::string name;  // as first written
+  uint32_t type = 0;
+  std::string data;
+};
+
+struct RegNode {
+  std::string name;                                          // as created
+  std::map<std::string, std::unique_ptr<RegNode>> children;  // key: folded name
+  std::map<std::string, RegValue> values;                    // key: folded name
+};
+
+// --- script control ---
+
+struct ScriptProcedure {
+  std::string name;
+  std::string body;
+  bool vbscript = false;
+};
+
+class IpHelperSim;
+class RouterAdminSim;
+class RegistrySim;
+class AutomationSim;
+class SocketsSim;
+class ClipboardSim;
+class InternetSim;
+class KernelSim;
+
+struct Machine::State {
+  State();
+  ~State();
+
+  // One lock for everything below. Recursive, so that a service may call another one (the
+  // script control runs instrumentation calls) and ChangeAdapter callbacks may read the machine.
+  mutable std::recursive_mutex mutex;
+
+  std::vector<SimAdapter> adapters;
+  uint32_t nextContext = 0x10;
+  uint32_t nextInstance = 1;
+
+  std::string hostName = "CORVANE-DEMO";
+  std::vector<std::pair<std::string, std::vector<std::string>>> hosts;
+  std::set<uint32_t> echoResponders;  // host order
+
+  platform::DateTime localNow{2026, 12, 8, 9, 5, 7};
+  int utcOffsetMinutes = 480;
+  platform::ClockSettings clock;
+  int systemDepPolicy = 2;
+  std::optional<uint32_t> processDepPolicy;
+  std::optional<uint32_t> terminatedWith;
+
+  std::map<std::string, std::string> pages;
+  bool online = true;
+
+  bool routerAdminAvailable = true;
+  bool instrumentationAvailable = true;
+  bool connectionManagerAvailable = true;
+  bool scriptControlAvailable = true;
+
+  std::optional<std::string> clipboard;
+
+  RegNode roots[6];  // HKEY_CLASSES_ROOT .. HKEY_CURRENT_CONFIG
+  std::map<platform::RegKey, RegNode*> openKeys;
+  platform::RegKey nextKeyHandle = 0x1000;
+  uintptr_t nextRouterHandle = 0x5000;
+  std::set<uintptr_t> routerHandles;
+
+  std::map<std::thread::id, int> comInitializations;
+
+  std::vector<std::string> calls;
+  std::map<std::string, std::deque<uint32_t>> failures;
+
+  // Threads of the kernel service; their own lock so that waiting never blocks the services.
+  std::mutex threadMutex;
+  std::condition_variable threadsDone;
+  int runningThreads = 0;
+
+  std::unique_ptr<IpHelperSim> ipHelper;
+  std::unique_ptr<RouterAdminSim> router;
+  std::unique_ptr<RegistrySim> registry;
+  std::unique_ptr<AutomationSim> automation;
+  std::unique_ptr<SocketsSim> sockets;
+  std::unique_ptr<ClipboardSim> clipboardService;
+  std::unique_ptr<InternetSim> internet;
+  std::unique_ptr<KernelSim> kernel;
+
+  // --- used with the lock held ---
+  void Record(std::string call) { calls.push_back(std::move(call)); }
+  // Takes the next injected failure of `operation`, if any.
+  std::optional<uint32_t> TakeFailure(const std::string& operation);
+  SimAdapter* FindAdapter(uint32_t index);
+  // Contexts in use on any adapter's address lists.
+  bool ContextInUse(uint32_t context) const;
+  uint32_t FreshContext();
+  void WriteInterfaceKey(const SimAdapter& adapter);
+  // Registry helpers for building: create the key path below a root, set a value.
+  RegNode* CreatePath(RegNode* parent, std::string_view path);
+  void SetRegValue(platform::RegKey root, std::string_view path, const std::string& name, uint32_t type,
+                   const std::string& data);
+};
+
+// --- the service objects ---
+
+class IpHelperSim final : public platform::IpHelper {
+ public:
+  explicit IpHelperSim(Machine::State& s) : s_(s) {}
+  uint32_t GetAdaptersInfo(void* buffer, uint32_t* size) override;
+  uint32_t GetInterfaceInfo(void* buffer, uint32_t* size) override;
+  uint32_t GetPerAdapterInfo(uint32_t ifIndex, void* buffer, uint32_t* size) override;
+  uint32_t GetAdaptersAddresses(uint32_t family, uint32_t flags,
+                                std::vector<platform::AdapterAddresses>* out) override;
+  uint32_t GetAdapterIndex(const std::u16string& adapterName, uint32_t* ifIndex) override;
+  uint32_t GetIfEntry(uint32_t ifIndex, platform::IfRow* row) override;
+  uint32_t AddIPAddress(uint32_t address, uint32_t mask, uint32_t ifIndex, uint32_t* nteContext,
+                        uint32_t* nteInstance) override;
+  uint32_t DeleteIPAddress(uint32_t nteContext) override;
+  bool SendEcho(uint32_t address, uint32_t timeoutMs) override;
+
+ private:
+  Machine::State& s_;
+};
+
+class RouterAdminSim final : public platform::RouterAdmin {
+ public:
+  explicit RouterAdminSim(Machine::State& s) : s_(s) {}
+  uint32_t ConfigServerConnect(uintptr_t* handle) override;
+  uint32_t ConfigGetFriendlyName(uintptr_t handle, const char16_t* interfaceName, char16_t* buffer,
+                                 uint32_t bufferBytes) override;
+
+ private:
+  Machine::State& s_;
+};
+
+class RegistrySim final : public platform::Registry {
+ public:
+  explicit RegistrySim(Machine::State& s) : s_(s) {}
+  int32_t CreateKey(platform::RegKey parent, const std::string& subkey, platform::RegKey* result) override;
+  int32_t OpenKey(platform::RegKey parent, const std::string& subkey, platform::RegKey* result) override;
+  int32_t QueryValue(platform::RegKey key, const std::string& valueName, uint32_t* type, uint8_t* data,
+                     uint32_t* size) override;
+  int32_t SetValue(platform::RegKey key, const std::string& valueName, uint32_t type, const uint8_t* data,
+                   uint32_t size) override;
+  int32_t CloseKey(platform::RegKey key) override;
+  std::string ExpandEnvironment(const std::string& text) override;
+
+ private:
+  int32_t OpenOrCreate(const char* operation, platform::RegKey parent, const std::string& subkey, bool create,
+                       platform::RegKey* result);
+  Machine::State& s_;
+};
+
+class AutomationSim final : public platform::Automation {
+ public:
+  explicit AutomationSim(Machine::State& s) : s_(s) {}
+  platform::HResult Initialize() override;
+  void Uninitialize() override;
+  platform::HResult ExecQuery(const std::string& nameSpace, const std::string& wql,
+                              std::vector<platform::WmiObject>* rows) override;
+  platform::HResult ExecMethod(const std::string& nameSpace, const std::string& objectPath,
+                               const std::string& method, const platform::WmiObject& inParams,
+                               platform::WmiObject* outParams) override;
+  platform::HResult EnumConnections(std::vector<platform::NetConnection>* connections) override;
+  platform::HResult CreateScriptControl(const std::string& progId,
+                                        std::unique_ptr<platform::ScriptControl>* control) override;
+
+ private:
+  Machine::State& s_;
+};
+
+class SocketsSim final : public platform::Sockets {
+ public:
+  explicit SocketsSim(Machine::State& s) : s_(s) {}
+  uint32_t InetAddr(const std::string& text) override;
+  bool GetHostName(std::string* name) override;
+  bool GetHostByName(const std::string& name, std::vector<uint32_t>* addresses) override;
+
+ private:
+  Machine::State& s_;
+};
+
+class ClipboardSim final : public platform::Clipboard {
+ public:
+  explicit ClipboardSim(Machine::State& s) : s_(s) {}
+  bool SetText(const std::string& text) override;
+  bool GetText(std::string* text) override;
+
+ private:
+  Machine::State& s_;
+};
+
+class InternetSim final : public platform::Internet {
+ public:
+  explicit InternetSim(Machine::State& s) : s_(s) {}
+  bool CheckConnection(const std::string& url) override;
+  bool ReadUrl(const std::string& agent, const std::string& url, std::string* bytes) override;
+
+ private:
+  Machine::State& s_;
+};
+
+class KernelSim final : public platform::Kernel {
+ public:
+  explicit KernelSim(Machine::State& s) : s_(s) {}
+  platform::DateTime LocalNow() override;
+  bool UnixToLocal(int64_t unixSeconds, platform::DateTime* local) override;
+  platform::ClockSettings Clock() override;
+  void StartThread(std::function<void()> body) override;
+  int GetSystemDepPolicy() override;
+  bool SetProcessDepPolicy(uint32_t flags) override;
+  void TerminateOwnProcess(uint32_t exitCode) override;
+  std::string WideToMultiByte(std::u16string_view text, uint32_t codePage) override;
+  std::u16string MultiByteToWide(std::string_view text, uint32_t codePage) override;
+
+ private:
+  Machine::State& s_;
+};
+
+// Civil date and time of a count of seconds since 1970-01-01 00:00 (no zone). False outside the
+// years 1601..30827 (what SYSTEMTIME holds).
+bool CivilFromSeconds(int64_t seconds, platform::DateTime* out);
+// The script engine's default date text of a time value (milliseconds since 1970 UTC) in a zone
+// `offsetMinutes` east of UTC, e.g. "Thu Jan 1 08:00:00 UTC+0800 1970".
+std::string ScriptDateText(int64_t milliseconds, int offsetMinutes);
+
+}  // namespace corvane::sim
