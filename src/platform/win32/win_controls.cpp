@@ -1,0 +1,239 @@
+#include "platform/win32/win_controls.h"
+
+#include <commctrl.h>
+
+#include <climits>
+#include <cwctype>
+
+namespace corvane::win32::ui {
+
+HFONT CreatePointFont(const std::wstring& face, int points, BYTE charset) {
+  int dpi = 96;
+  if (HDC screen = GetDC(nullptr)) {
+    dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+  }
+  LOGFONTW lf{};
+  lf.lfHeight = -MulDiv(points, dpi, 72);
+  lf.lfWeight = FW_NORMAL;
+  lf.lfCharSet = charset;
+  lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
+  lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+  lf.lfQuality = DEFAULT_QUALITY;
+  lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
+  lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
+  return CreateFontIndirectW(&lf);
+}
+
+std::wstring WindowText(HWND hwnd) {
+  const int length = GetWindowTextLengthW(hwnd);
+  if (length <= 0) return {};
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  const int copied = GetWindowTextW(hwnd, text.data(), length + 1);
+  text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+  return text;
+}
+
+namespace edit {
+
+void Append(HWND edit, const std::wstring& text) {
+  const int end = GetWindowTextLengthW(edit);
+  SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(end), static_cast<LPARAM>(end));
+  SendMessageW(edit, EM_SCROLLCARET, 0, 0);
+  SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void RemoveTextLimit(HWND edit) {
+  // The default limit of a multi-line edit is 32K characters; a log must never stop growing.
+  SendMessageW(edit, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
+}
+
+}  // namespace edit
+
+namespace ipaddress {
+
+namespace {
+
+bool IsSpace(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f'; }
+
+std::wstring Trim(const std::wstring& text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && IsSpace(text[begin])) ++begin;
+  while (end > begin && IsSpace(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+// The number of the part's leading digits (after white space); 0 without digits.
+long PartValue(const std::wstring& part) {
+  const std::wstring trimmed = Trim(part);
+  long value = 0;
+  for (wchar_t c : trimmed) {
+    if (c < L'0' || c > L'9') break;
+    value = value * 10 + (c - L'0');
+    if (value > 255) return 256;
+  }
+  return value;
+}
+
+}  // namespace
+
+bool Parse(const std::wstring& text, DWORD* address) {
+  const std::wstring t = Trim(text);
+  if (t.empty()) return false;
+  long parts[4];
+  size_t start = 0;
+  for (int i = 0; i < 3; ++i) {
+    const size_t dot = t.find(L'.', start);
+    if (dot == std::wstring::npos) return false;
+    parts[i] = PartValue(t.substr(start, dot - start));
+    start = dot + 1;
+  }
+  parts[3] = PartValue(t.substr(start));
+  for (long p : parts)
+    if (p < 0 || p > 255) return false;
+  *address = MAKEIPADDRESS(parts[0], parts[1], parts[2], parts[3]);
+  return true;
+}
+
+std::wstring Text(HWND control) {
+  if (SendMessageW(control, IPM_ISBLANK, 0, 0) != 0) return {};
+  DWORD address = 0;
+  SendMessageW(control, IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&address));
+  wchar_t buffer[20];
+  wsprintfW(buffer, L"%d.%d.%d.%d", static_cast<int>(FIRST_IPADDRESS(address)),
+            static_cast<int>(SECOND_IPADDRESS(address)), static_cast<int>(THIRD_IPADDRESS(address)),
+            static_cast<int>(FOURTH_IPADDRESS(address)));
+  return buffer;
+}
+
+void SetText(HWND control, const std::wstring& text) {
+  DWORD address = 0;
+  if (Parse(text, &address))
+    SendMessageW(control, IPM_SETADDRESS, 0, static_cast<LPARAM>(address));
+  else
+    SendMessageW(control, IPM_CLEARADDRESS, 0, 0);
+}
+
+}  // namespace ipaddress
+
+namespace combo {
+
+int Add(HWND combo, const std::wstring& text, intptr_t data) {
+  const LRESULT position = SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  if (position < 0) return -1;
+  SendMessageW(combo, CB_SETITEMDATA, static_cast<WPARAM>(position), static_cast<LPARAM>(data));
+  return static_cast<int>(position);
+}
+
+int Count(HWND combo) {
+  const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+  return count < 0 ? 0 : static_cast<int>(count);
+}
+
+int Current(HWND combo) {
+  const LRESULT current = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+  return current < 0 ? -1 : static_cast<int>(current);
+}
+
+void SetCurrent(HWND combo, int position) { SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(position), 0); }
+
+intptr_t Data(HWND combo, int position) {
+  return static_cast<intptr_t>(SendMessageW(combo, CB_GETITEMDATA, static_cast<WPARAM>(position), 0));
+}
+
+std::wstring ItemText(HWND combo, int position) {
+  const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(position), 0);
+  if (length <= 0) return {};
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  const LRESULT copied =
+      SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(position), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+  return text;
+}
+
+void Clear(HWND combo) { SendMessageW(combo, CB_RESETCONTENT, 0, 0); }
+
+}  // namespace combo
+
+namespace listview {
+
+void InsertColumn(HWND list, int column, const std::wstring& title, int width) {
+  LVCOLUMNW col{};
+  col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM | LVCF_FMT;
+  col.fmt = LVCFMT_LEFT;
+  col.cx = width;
+  col.iSubItem = column;
+  col.pszText = const_cast<wchar_t*>(title.c_str());
+  SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&col));
+}
+
+int ColumnCount(HWND list) {
+  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  if (header == nullptr) return 0;
+  const LRESULT count = SendMessageW(header, HDM_GETITEMCOUNT, 0, 0);
+  return count < 0 ? 0 : static_cast<int>(count);
+}
+
+int RowCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
+
+void DeleteAll(HWND list) { SendMessageW(list, LVM_DELETEALLITEMS, 0, 0); }
+
+int Append(HWND list, const std::wstring& firstCell) {
+  LVITEMW item{};
+  item.mask = LVIF_TEXT | LVIF_PARAM;
+  item.iItem = RowCount(list);
+  item.pszText = const_cast<wchar_t*>(firstCell.c_str());
+  item.lParam = 0;
+  return static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
+void SetCell(HWND list, int row, int column, const std::wstring& text) {
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.pszText = const_cast<wchar_t*>(text.c_str());
+  SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+std::wstring Cell(HWND list, int row, int column) {
+  if (row < 0 || row >= RowCount(list) || column < 0) return {};
+  // The control copies at most the buffer size less one: grow until the text fits with room.
+  for (int size = 256; size <= (INT_MAX / 2); size *= 2) {
+    std::wstring buffer(static_cast<size_t>(size), L'\0');
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = buffer.data();
+    item.cchTextMax = size;
+    const LRESULT copied =
+        SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    if (copied < size - 1) {
+      buffer.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+      return buffer;
+    }
+  }
+  return {};
+}
+
+std::vector<int> Selected(HWND list) {
+  std::vector<int> rows;
+  int row = -1;
+  for (;;) {
+    const LRESULT next = SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(row), MAKELPARAM(LVNI_SELECTED, 0));
+    if (next < 0 || next <= row) break;
+    row = static_cast<int>(next);
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+void SetData(HWND list, int row, intptr_t data) {
+  LVITEMW item{};
+  item.mask = LVIF_PARAM;
+  item.iItem = row;
+  item.lParam = static_cast<LPARAM>(data);
+  SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+}  // namespace listview
+
+}  // namespace corvane::win32::ui

@@ -1,0 +1,58 @@
+// Thin wrappers over the messages of the standard and common controls. Every function sends its
+// messages to the control directly; callers make sure they run on the control's thread when a
+// sequence of messages has to stay together.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace corvane::win32::ui {
+
+// A font of `points` at the screen's resolution; `charset` GB2312_CHARSET lets the font mapper
+// fall back to a Chinese face when the named one is missing.
+HFONT CreatePointFont(const std::wstring& face, int points, BYTE charset);
+
+std::wstring WindowText(HWND hwnd);
+
+namespace edit {
+// Caret to the end, caret into view, then the (empty) selection replaced with `text`.
+void Append(HWND edit, const std::wstring& text);
+void RemoveTextLimit(HWND edit);
+}  // namespace edit
+
+namespace ipaddress {
+// The four parts of a dotted text: white space around the text and each part is ignored, a part
+// is read from its leading digits, the rest after the third dot is the fourth part (so a text of
+// several lines yields its first address). False when there are fewer than three dots or a part
+// lies outside 0-255.
+bool Parse(const std::wstring& text, DWORD* address);
+std::wstring Text(HWND control);  // "" when blank
+void SetText(HWND control, const std::wstring& text);
+}  // namespace ipaddress
+
+namespace combo {
+int Add(HWND combo, const std::wstring& text, intptr_t data);
+int Count(HWND combo);
+int Current(HWND combo);
+void SetCurrent(HWND combo, int position);
+intptr_t Data(HWND combo, int position);
+std::wstring ItemText(HWND combo, int position);
+void Clear(HWND combo);
+}  // namespace combo
+
+namespace listview {
+void InsertColumn(HWND list, int column, const std::wstring& title, int width);
+int ColumnCount(HWND list);
+int RowCount(HWND list);
+void DeleteAll(HWND list);
+int Append(HWND list, const std::wstring& firstCell);
+void SetCell(HWND list, int row, int column, const std::wstring& text);
+std::wstring Cell(HWND list, int row, int column);
+std::vector<int> Selected(HWND list);
+void SetData(HWND list, int row, intptr_t data);
+}  // namespace listview
+
+}  // namespace corvane::win32::ui
