@@ -116,7 +116,7 @@ void InitAddWindow(app::AppContext& context, platform::Window& window) {
   if (type == platform::kRegSz) {
     window.SetText(aw::kMask, TextUpToNul(dhcpMask));
   } else if (type == platform::kRegExpandSz) {
-    window.SetText(aw::kMask, context.services.registry.ExpandEnvironmentStrings(TextUpToNul(dhcpMask)));
+    window.SetText(aw::kMask, context.services.registry.ExpandEnvironment(TextUpToNul(dhcpMask)));
   } else {
     window.SetText(aw::kMask, "");
   }

@@ -41,7 +41,7 @@ class Registry {
                            uint32_t size) = 0;
   virtual int32_t CloseKey(RegKey key) = 0;
   // ExpandEnvironmentStringsA for REG_EXPAND_SZ values.
-  virtual std::string ExpandEnvironmentStrings(const std::string& text) = 0;
+  virtual std::string ExpandEnvironment(const std::string& text) = 0;
 };
 
 }  // namespace corvane::platform

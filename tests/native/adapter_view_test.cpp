@@ -1,0 +1,176 @@
+#include "app/activity_log.h"
+#include "app/adapter_view.h"
+#include "app/stored_texts.h"
+
+#include "app_fixture.h"
+
+namespace corvane::testing {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+class AdapterViewTest : public AppTest {
+ protected:
+  void AddAdapters(int count) {
+    for (int i = 1; i <= count; ++i) {
+      machine.AddAdapter(Ethernet(static_cast<uint32_t>(10 + i), u"连接" + std::u16string(1, u'0' + i),
+                                  {"10.0." + std::to_string(i) + ".1"}));
+    }
+  }
+  bool BusyControlsEnabled(bool enabled) {
+    return Main().IsEnabled(mw::kRefreshButton) == enabled && Main().IsEnabled(mw::kSelector) == enabled &&
+           Main().IsMenuItemEnabled(mw::kMenuAdd) == enabled && Main().IsMenuItemEnabled(mw::kMenuDelete) == enabled;
+  }
+};
+
+TEST_F(AdapterViewTest, StartUpSelectsTheLastAdapterAndLeavesTheBusyStateOff) {
+  AddAdapters(3);
+  StartApp();
+  EXPECT_EQ(Main().ItemTexts(mw::kSelector), (Strings{"连接1", "连接2", "连接3"}));
+  EXPECT_EQ(Main().CurrentItem(mw::kSelector), 2);
+  EXPECT_EQ(Context().selectedAdapterIndex, 13);
+  EXPECT_TRUE(BusyControlsEnabled(true));
+  EXPECT_EQ(Main().Title(), app::Decipher(app::StoredText::WindowTitle));
+  EXPECT_EQ(Main().Text(mw::kCommunityLink), "用户交流");
+  EXPECT_EQ(Main().Text(mw::kIssueLink), "提交问题");
+  EXPECT_EQ(Log().front(), app::Decipher(app::StoredText::Banner));
+}
+
+TEST_F(AdapterViewTest, TheBusyStateCoversTheFourControlsAndNothingElse) {
+  AddAdapters(1);
+  StartApp();
+  bool sawBusy = false;
+  windows.SetPendingEventsHook([&] {
+    // While the list fills, the refresh, the selector and the add and delete items are disabled;
+    // the items that do not change addresses stay as they were.
+    sawBusy = true;
+    EXPECT_TRUE(BusyControlsEnabled(false));
+    EXPECT_TRUE(Main().IsMenuItemEnabled(mw::kMenuCopyAll));
+    EXPECT_TRUE(Main().IsMenuItemEnabled(mw::kMenuAbout));
+  });
+  Main().Click(mw::kRefreshButton);
+  windows.SetPendingEventsHook(nullptr);
+  EXPECT_TRUE(sawBusy);
+  EXPECT_TRUE(BusyControlsEnabled(true));
+
+  app::SetBusy(Context(), true);
+  EXPECT_TRUE(BusyControlsEnabled(false));
+  EXPECT_FALSE(Main().Click(mw::kRefreshButton));
+  EXPECT_FALSE(Main().ChooseMenuItem(mw::kMenuAdd));
+  app::SetBusy(Context(), false);
+  EXPECT_TRUE(BusyControlsEnabled(true));
+}
+
+TEST_F(AdapterViewTest, RefreshKeepsTheSelectorPosition) {
+  AddAdapters(5);
+  StartApp();
+  ASSERT_TRUE(Main().ChooseItem(mw::kSelector, 3));
+  Main().Click(mw::kRefreshButton);
+  EXPECT_EQ(Main().CurrentItem(mw::kSelector), 3);
+  EXPECT_EQ(Context().selectedAdapterIndex, 14);
+
+  // Position 3 with four adapters left still exists.
+  machine.RemoveAdapter(15);
+  Main().Click(mw::kRefreshButton);
+  EXPECT_EQ(Main().CurrentItem(mw::kSelector), 3);
+  EXPECT_EQ(Context().selectedAdapterIndex, 14);
+
+  // With three left it does not: the first adapter is selected.
+  machine.RemoveAdapter(14);
+  Main().Click(mw::kRefreshButton);
+  EXPECT_EQ(Main().CurrentItem(mw::kSelector), 0);
+  EXPECT_EQ(Context().selectedAdapterIndex, 11);
+}
+
+TEST_F(AdapterViewTest, RefreshWithNothingSelectedLeavesNothingSelected) {
+  StartApp();
+  EXPECT_EQ(Main().CurrentItem(mw::kSelector), -1);
+  EXPECT_EQ(Context().selectedAdapterIndex, -1);
+  AddAdapters(2);
+  Main().Click(mw::kRefreshButton);
+  EXPECT_EQ(Main().ItemCount(mw::kSelector), 2);
+  EXPECT_EQ(Main().CurrentItem(mw::kSelector), -1);
+  EXPECT_EQ(Context().selectedAdapterIndex, -1);
+  EXPECT_TRUE(ListRows().empty());
+}
+
+TEST_F(AdapterViewTest, NoAdaptersLeaveTheSelectorAndListEmptyAndTheReportFromAnEmptyRecord) {
+  StartApp();
+  EXPECT_EQ(Main().ItemCount(mw::kSelector), 0);
+  EXPECT_TRUE(ListRows().empty());
+  std::string report = Main().Text(mw::kReport);
+  EXPECT_NE(report.find("已启用DHCP：否"), std::string::npos);
+  EXPECT_NE(report.find("适配器类型：0"), std::string::npos);
+}
+
+TEST_F(AdapterViewTest, SelectingAnAdapterShowsItWithoutEnumeratingAgain) {
+  AddAdapters(2);
+  StartApp();
+  machine.ClearCalls();
+  ASSERT_TRUE(Main().ChooseItem(mw::kSelector, 0));
+  EXPECT_EQ(Context().selectedAdapterIndex, 11);
+  ASSERT_EQ(ListRows().size(), 1u);
+  EXPECT_EQ(ListRows()[0][1], "10.0.1.1");
+  for (const auto& call : machine.Calls()) EXPECT_NE(call.rfind("GetAdaptersInfo", 0), 0u) << call;
+}
+
+TEST_F(AdapterViewTest, TheLogAfterARefreshEndsWithBannerReportLinesAndCompletion) {
+  sim::SimAdapter a = Ethernet(5, u"本地连接", {"10.0.0.1"});
+  a.speed = 100000000;
+  a.mtu = 1500;
+  machine.AddAdapter(a);
+  StartApp();
+  size_t before = Log().size();
+  Main().Click(mw::kRefreshButton);
+  EXPECT_EQ(LogAfter(before), (Strings{app::Decipher(app::StoredText::Banner), "本地连接 共计1个IP-地址.",
+                                       "-------------------------------------", "本地连接 媒体状态状态-已连接.",
+                                       "本地连接 最大传输速度100Mbps", "本地连接 最大传输单元1500.",
+                                       "刷新显示完成."}));
+}
+
+TEST_F(AdapterViewTest, ClosingTheWindowEndsTheProcessWithExitCodeZero) {
+  AddAdapters(1);
+  StartApp();
+  ASSERT_TRUE(Main().CloseByUser());
+  ASSERT_TRUE(machine.TerminatedWith().has_value());
+  EXPECT_EQ(*machine.TerminatedWith(), 0u);
+}
+
+TEST_F(AdapterViewTest, DataExecutionPreventionIsTurnedOnNotOff) {
+  StartApp();
+  Strings calls = machine.Calls();
+  EXPECT_NE(std::find(calls.begin(), calls.end(), "SetProcessDEPPolicy(1) -> 1"), calls.end());
+  EXPECT_EQ(std::find(calls.begin(), calls.end(), "SetProcessDEPPolicy(0) -> 1"), calls.end());
+}
+
+TEST_F(AdapterViewTest, TheLinkLabelsOpenTheirAddresses) {
+  StartApp();
+  Main().PressMouse(mw::kIssueLink);
+  Main().PressMouse(mw::kCommunityLink);
+  EXPECT_EQ(windows.openedUrls(), (Strings{app::Decipher(app::StoredText::IssueAddress),
+                                           app::Decipher(app::StoredText::CommunityAddress)}));
+}
+
+TEST_F(AdapterViewTest, RightClickPopsUpTheListMenu) {
+  StartApp();
+  Main().RightClick(mw::kAddressList);
+  EXPECT_EQ(Main().lastPopupMenu(), mw::kListMenu);
+}
+
+TEST(ActivityLog, LinesCarryTheTwentyFourHourTimeAndTheFullWidthColon) {
+  EXPECT_EQ(app::FormatLogLine(platform::DateTime{2026, 12, 8, 9, 5, 7}, "消息."), "09:05:07：消息.\r\n");
+  EXPECT_EQ(app::FormatLogLine(platform::DateTime{2026, 12, 8, 14, 0, 0}, "x"), "14:00:00：x\r\n");
+  EXPECT_EQ(app::FormatLogLine(platform::DateTime{2026, 12, 8, 0, 0, 0}, ""), "00:00:00：\r\n");
+}
+
+TEST_F(AdapterViewTest, TextTypedIntoTheLogDoesNotStopAppends) {
+  machine.SetLocalNow(platform::DateTime{2026, 12, 8, 9, 5, 7});
+  StartApp();
+  Main().Type(mw::kLog, Main().Text(mw::kLog) + "typed by the user");
+  app::AppendLog(Context(), "after typing");
+  std::string log = Main().Text(mw::kLog);
+  EXPECT_EQ(log.substr(log.size() - 24), "09:05:07：after typing\r\n");
+}
+
+}  // namespace
+}  // namespace corvane::testing

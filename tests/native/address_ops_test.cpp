@@ -1,0 +1,363 @@
+#include "address_ops/add_addresses.h"
+#include "address_ops/address_store.h"
+#include "address_ops/delete_addresses.h"
+#include "app/adapter_view.h"
+
+#include "app_fixture.h"
+
+namespace corvane::testing {
+namespace {
+
+using Strings = std::vector<std::string>;
+namespace aw = app::add_window;
+
+class AddressOpsTest : public AppTest {
+ protected:
+  void SetUp() override {
+    machine.AddAdapter(Ethernet(1, u"其他", {"10.1.0.1"}));
+    adapter = Ethernet(4, u"本地连接", {"192.168.1.10", "192.168.1.11"});
+    machine.AddAdapter(adapter);
+    machine.AddEchoResponder("192.168.1.20");
+  }
+
+  std::string KeyPath() { return address_ops::InterfaceKeyPath(adapter.guid); }
+
+  // Opens the add window from the context menu, types the lines and confirms; waits for the worker.
+  void AddThroughWindow(const std::string& lines, bool occupancy = false) {
+    ASSERT_TRUE(Main().ChooseMenuItem(mw::kMenuAdd));
+    headless::HeadlessWindow* w = windows.topModal();
+    ASSERT_NE(w, nullptr);
+    w->Type(aw::kAddresses, lines);
+    if (occupancy) w->Click(aw::kOccupancyQuery);
+    ASSERT_TRUE(w->Click(aw::kConfirm));
+    machine.WaitForThreads();
+    EXPECT_TRUE(w->closed());
+    EXPECT_EQ(w->unknownNames(), Strings{});
+  }
+
+  Strings AddressesOf(uint32_t index) {
+    Strings out;
+    for (const auto& a : machine.Adapters())
+      if (a.index == index)
+        for (const auto& address : a.ipAddresses) out.push_back(address.address);
+    return out;
+  }
+
+  // The log lines of the last operation, from its start line up to the end.
+  Strings LogFrom(const std::string& start) {
+    Strings log = Log();
+    auto it = std::find(log.rbegin(), log.rend(), start);
+    return it == log.rend() ? Strings{} : Strings(it.base() - 1, log.end());
+  }
+
+  // The lines of one add run that concern the addresses (before the refresh's banner).
+  Strings AddLines() {
+    Strings lines = LogFrom("开始添加IP....");
+    Strings out;
+    for (const auto& l : lines) {
+      if (l == Log()[0]) break;  // the banner starts the refresh
+      out.push_back(l);
+    }
+    return out;
+  }
+
+  std::string Summary() {
+    for (const auto& l : LogFrom("开始添加IP...."))
+      if (l.rfind("添加IP完成", 0) == 0) return l;
+    return {};
+  }
+
+  std::string RegistryBytes(const std::string& value) {
+    config::RegistryAccess registry(machine.registry());
+    uint32_t type = 0;
+    return registry.ReadValueBytes(KeyPath(), value, &type);
+  }
+
+  bool Called(const std::string& prefix) {
+    for (const auto& c : machine.Calls())
+      if (c.rfind(prefix, 0) == 0) return true;
+    return false;
+  }
+
+  sim::SimAdapter adapter;
+};
+
+TEST(RangeParsing, BoundsPrefixAndValidity) {
+  auto r = address_ops::ParseRangeLine("192.168.1.{1-3}");
+  EXPECT_EQ(r.prefix, "192.168.1.");
+  EXPECT_EQ(r.first, 1);
+  EXPECT_EQ(r.last, 3);
+  EXPECT_TRUE(r.valid);
+  EXPECT_FALSE(address_ops::ParseRangeLine("10.0.0.{5-5}").valid);
+  EXPECT_FALSE(address_ops::ParseRangeLine("10.0.0.{0-5}").valid);
+  EXPECT_FALSE(address_ops::ParseRangeLine("10.0.0.{6-5}").valid);
+  EXPECT_FALSE(address_ops::ParseRangeLine("10.0.0.{1-99999999999}").valid);
+  EXPECT_FALSE(address_ops::ParseRangeLine("10.0.0.{1-4294967297}").valid);
+  // A hyphen in the prefix makes the last bound come from the text after it.
+  auto dash = address_ops::ParseRangeLine("10.0-1.{1-3}");
+  EXPECT_EQ(dash.first, 1);
+  EXPECT_EQ(dash.last, 1);
+  EXPECT_FALSE(dash.valid);
+  // Full-width digits count.
+  EXPECT_EQ(address_ops::ParseRangeLine("10.0.0.{\xA3\xB1-\xA3\xB3}").last, 3);
+  EXPECT_TRUE(address_ops::IsRangeLine("a{b}c-d"));
+  EXPECT_FALSE(address_ops::IsRangeLine("10.0.0.{1-3"));
+}
+
+TEST(RangeParsing, LinesSplitAtLineBreaks) {
+  EXPECT_EQ(address_ops::SplitAddressLines("a\r\nb\r\n"), (Strings{"a", "b"}));
+  EXPECT_EQ(address_ops::SplitAddressLines("a\r\n\r\nb"), (Strings{"a", "", "b"}));
+  EXPECT_EQ(address_ops::SplitAddressLines(""), Strings{});
+}
+
+TEST(AddressText, OnlyFourDottedDecimalPartsAreAddresses) {
+  uint32_t a = 0;
+  EXPECT_TRUE(address_ops::ParseDottedAddress("192.168.1.10", &a));
+  const uint8_t* b = reinterpret_cast<const uint8_t*>(&a);
+  EXPECT_EQ(b[0], 192);
+  EXPECT_EQ(b[3], 10);
+  EXPECT_TRUE(address_ops::ParseDottedAddress("0.0.0.0", &a));
+  for (const char* bad : {"10.1.2", "10", "1.2.3.256", "1.2.3.4.5", "1.2.3.", " 1.2.3.4", "1.2.3.4 ", "0x1.2.3.4",
+                          "1..2.3", "", "1.2.3.0004", "-1.2.3.4"})
+    EXPECT_FALSE(address_ops::ParseDottedAddress(bad, &a)) << bad;
+}
+
+TEST(ContextCell, LeadingDigitsAsUnsigned) {
+  EXPECT_EQ(address_ops::ParseContextCell("401"), 401u);
+  EXPECT_EQ(address_ops::ParseContextCell("abc"), 0u);
+  EXPECT_EQ(address_ops::ParseContextCell(""), 0u);
+  EXPECT_EQ(address_ops::ParseContextCell("12ab"), 12u);
+  EXPECT_EQ(address_ops::ParseContextCell("3221225473"), 3221225473u);
+}
+
+TEST_F(AddressOpsTest, TheAddWindowOpensWithTheDefaultMaskInOrder) {
+  StartApp();
+  auto openMask = [&] {
+    Main().ChooseMenuItem(mw::kMenuAdd);
+    headless::HeadlessWindow* w = windows.topModal();
+    std::string mask = w->Text(aw::kMask);
+    EXPECT_EQ(w->Title(), "添加IP-地址");
+    w->CloseByUser();
+    return mask;
+  };
+  EXPECT_EQ(openMask(), "255.255.255.0");
+
+  config::RegistryAccess registry(machine.registry());
+  ASSERT_EQ(registry.WriteMultiStringText(KeyPath(), "SubnetMask", "255.255.0.0\r\n255.0.0.0"), 1);
+  EXPECT_EQ(openMask(), "255.255.0.0");
+
+  ASSERT_EQ(registry.WriteValueBytes(KeyPath(), "DhcpSubnetMask", std::string("255.255.255.128\0", 16),
+                                     platform::kRegSz),
+            1);
+  EXPECT_EQ(openMask(), "255.255.255.128");
+
+  // A DhcpSubnetMask of another type reads as nothing: the list wins again.
+  ASSERT_EQ(registry.WriteValueBytes(KeyPath(), "DhcpSubnetMask", "\x01\x02", platform::kRegBinary), 1);
+  EXPECT_EQ(openMask(), "255.255.0.0");
+
+  // Closing the window any other way adds nothing.
+  EXPECT_EQ(AddressesOf(4), (Strings{"192.168.1.10", "192.168.1.11"}));
+}
+
+TEST_F(AddressOpsTest, ARangeAddsBothBoundsInAscendingOrderThenRefreshesAndStores) {
+  StartApp();
+  AddThroughWindow("192.168.1.{1-3}xyz");
+  EXPECT_EQ(AddressesOf(4), (Strings{"192.168.1.10", "192.168.1.11", "192.168.1.1", "192.168.1.2", "192.168.1.3"}));
+  EXPECT_EQ(AddLines(), (Strings{"开始添加IP....", "添加IP-地址 192.168.1.1 成功.", "添加IP-地址 192.168.1.2 成功.",
+                                 "添加IP-地址 192.168.1.3 成功."}));
+  Strings tail = LogFrom("刷新显示完成.");
+  EXPECT_EQ(tail, (Strings{"刷新显示完成.", "添加IP完成，添加成功3，添加失败0。", "开始刷新系统储存...",
+                           "储存IP地址成功.", "储存子网掩码成功."}));
+  EXPECT_EQ(ListRows().size(), 5u);
+  EXPECT_EQ(RegistryBytes("IPAddress"),
+            std::string("192.168.1.10\0" "192.168.1.11\0" "192.168.1.1\0" "192.168.1.2\0" "192.168.1.3\0\0", 65));
+}
+
+TEST_F(AddressOpsTest, MalformedRangesAreLoggedOnceAndTheSummaryAndStoreStillRun) {
+  StartApp();
+  AddThroughWindow("10.0.0.{5-5}\r\n10.0.0.{0-3}\r\n10.0.0.{6-5}\r\n10.0-1.{1-3}\r\n10.0.0.{1-99999999999}");
+  Strings lines = AddLines();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "添加IP-地址地址范围错误！"), 5);
+  EXPECT_EQ(Summary(), "添加IP完成，添加成功0，添加失败0。");
+  EXPECT_FALSE(Called("AddIPAddress"));
+  Strings tail = LogFrom("开始刷新系统储存...");
+  EXPECT_EQ(tail, (Strings{"开始刷新系统储存...", "储存IP地址成功.", "储存子网掩码成功."}));
+}
+
+TEST_F(AddressOpsTest, ARangePastTwoHundredFiftyFiveFailsWithAResultCode) {
+  StartApp();
+  AddThroughWindow("10.4.0.{254-256}");
+  EXPECT_EQ(AddLines(), (Strings{"开始添加IP....", "添加IP-地址 10.4.0.254 成功.", "添加IP-地址 10.4.0.255 成功.",
+                                 "添加IP-地址 10.4.0.256 失败,返回代码87."}));
+  EXPECT_EQ(Summary(), "添加IP完成，添加成功2，添加失败1。");
+}
+
+TEST_F(AddressOpsTest, ShortAddressFormsAndHostNamesAreNeverBound) {
+  machine.AddHost("fileserver", {"10.9.9.9"});
+  StartApp();
+  AddThroughWindow("10.1.2\r\nfileserver");
+  for (const auto& a : AddressesOf(4)) {
+    EXPECT_NE(a, "10.1.0.2");
+    EXPECT_NE(a, "10.9.9.9");
+  }
+  Strings lines = AddLines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "添加IP-地址 fileserver 失败,返回代码87."), lines.end());
+  EXPECT_NE(Summary().find("添加成功0，"), std::string::npos) << Summary();
+}
+
+TEST_F(AddressOpsTest, LineBreaksAndEmptyLines) {
+  StartApp();
+  AddThroughWindow("10.5.0.1\r\n\r\n10.5.0.2\r\n");
+  Strings lines = AddLines();
+  EXPECT_EQ(lines.front(), "开始添加IP....");
+  EXPECT_EQ(lines[1], "添加IP-地址 10.5.0.1 成功.");
+  // The empty middle line is a line of its own and goes through the format check.
+  EXPECT_EQ(lines.back(), "添加IP-地址 10.5.0.2 成功.");
+  EXPECT_EQ(lines.size(), 4u);
+  EXPECT_EQ(Summary().substr(0, Summary().find("，添加失败")), "添加IP完成，添加成功2");
+}
+
+TEST_F(AddressOpsTest, TheOccupancyQueryPingsOnlyWhenAskedAndSkipsAnsweringAddresses) {
+  StartApp();
+  machine.ClearCalls();
+  AddThroughWindow("192.168.1.{19-21}\r\n192.168.1.20", true);
+  EXPECT_EQ(AddLines(), (Strings{"开始添加IP....", "添加IP-地址 192.168.1.19 成功.",
+                                 "添加IP-地址 192.168.1.20 失败,该ip可能已被占用.", "添加IP-地址 192.168.1.21 成功.",
+                                 "添加IP-地址 192.168.1.20 失败,该ip可能已被占用."}));
+  EXPECT_EQ(Summary(), "添加IP完成，添加成功2，添加失败0。");
+
+  machine.ClearCalls();
+  AddThroughWindow("192.168.1.20");
+  EXPECT_FALSE(Called("IcmpSendEcho"));
+  EXPECT_EQ(AddLines(), (Strings{"开始添加IP....", "添加IP-地址 192.168.1.20 成功."}));
+}
+
+TEST_F(AddressOpsTest, ADuplicateAddressIsCountedAsFailedWithTheServiceCode) {
+  StartApp();
+  AddThroughWindow("192.168.1.10");
+  EXPECT_EQ(AddLines(), (Strings{"开始添加IP....", "添加IP-地址 192.168.1.10 失败,返回代码5010."}));
+  EXPECT_EQ(Summary(), "添加IP完成，添加成功0，添加失败1。");
+}
+
+TEST_F(AddressOpsTest, TheBusyStateHoldsFromTheWorkerStartUntilItsEnd) {
+  StartApp();
+  int busyRounds = 0;
+  windows.SetPendingEventsHook([&] {
+    if (!Main().IsEnabled(mw::kRefreshButton) && !Main().IsMenuItemEnabled(mw::kMenuAdd)) ++busyRounds;
+  });
+  AddThroughWindow("10.6.0.{1-2}");
+  windows.SetPendingEventsHook(nullptr);
+  EXPECT_GE(busyRounds, 2);
+  EXPECT_TRUE(Main().IsEnabled(mw::kRefreshButton));
+  EXPECT_TRUE(Main().IsEnabled(mw::kSelector));
+  EXPECT_TRUE(Main().IsMenuItemEnabled(mw::kMenuAdd));
+  EXPECT_TRUE(Main().IsMenuItemEnabled(mw::kMenuDelete));
+}
+
+TEST_F(AddressOpsTest, TheStoreWritesOnlyTheSelectedAdaptersAddressesAndMasks) {
+  machine.ChangeAdapter(4, [](sim::SimAdapter& a) { a.ipAddresses.push_back(Addr("10.7.0.1", "255.0.0.0", 499)); });
+  StartApp();
+  address_ops::StoreAddressList(Context());
+  EXPECT_EQ(RegistryBytes("IPAddress"), std::string("192.168.1.10\0" "192.168.1.11\0" "10.7.0.1\0\0", 36));
+  EXPECT_EQ(RegistryBytes("SubnetMask"), std::string("255.255.255.0\0" "255.255.255.0\0" "255.0.0.0\0\0", 39));
+  EXPECT_EQ(LogFrom("开始刷新系统储存..."), (Strings{"开始刷新系统储存...", "储存IP地址成功.", "储存子网掩码成功."}));
+}
+
+TEST_F(AddressOpsTest, AnAdapterWithoutAddressesStoresEmptyLists) {
+  machine.ChangeAdapter(4, [](sim::SimAdapter& a) { a.ipAddresses = {Addr("0.0.0.0", "0.0.0.0", 0)}; });
+  StartApp();
+  address_ops::StoreAddressList(Context());
+  EXPECT_EQ(RegistryBytes("IPAddress"), std::string("\0\0", 2));
+  EXPECT_EQ(RegistryBytes("SubnetMask"), std::string("\0\0", 2));
+  EXPECT_EQ(LogFrom("开始刷新系统储存..."), (Strings{"开始刷新系统储存...", "储存IP地址成功.", "储存子网掩码成功."}));
+}
+
+TEST_F(AddressOpsTest, AKeyThatCannotBeOpenedLogsBothFailures) {
+  StartApp();
+  machine.FailNext("RegCreateKeyA", 5);
+  machine.FailNext("RegCreateKeyA", 5);
+  address_ops::StoreAddressList(Context());
+  EXPECT_EQ(LogFrom("开始刷新系统储存..."), (Strings{"开始刷新系统储存...", "储存IP地址失败！", "储存子网掩码失败！"}));
+}
+
+TEST_F(AddressOpsTest, AnAdapterMissingFromTheRefreshKeepsItsStoredAddresses) {
+  StartApp();
+  config::RegistryAccess registry(machine.registry());
+  ASSERT_EQ(registry.WriteMultiStringText(KeyPath(), "IPAddress", "192.168.1.10"), 1);
+  // The enumeration fails: the refresh finds no adapter, and nothing may be written over the list.
+  machine.FailNext("GetAdaptersInfo", 50);
+  app::RefreshAdapters(Context());
+  address_ops::StoreAddressList(Context());
+  EXPECT_EQ(LogFrom("开始刷新系统储存..."), (Strings{"开始刷新系统储存...", "储存IP地址失败！", "储存子网掩码失败！"}));
+  EXPECT_EQ(RegistryBytes("IPAddress"), std::string("192.168.1.10\0\0", 14));
+}
+
+TEST_F(AddressOpsTest, DeletingWithNothingSelectedNeitherRefreshesNorStores) {
+  StartApp();
+  machine.ClearCalls();
+  ASSERT_TRUE(Main().ChooseMenuItem(mw::kMenuDelete));
+  EXPECT_EQ(LogFrom("已经开始启用选中项目,请稍后..."), (Strings{"已经开始启用选中项目,请稍后...", "没有选中任何要启用的项目！"}));
+  EXPECT_FALSE(Called("GetAdaptersInfo"));
+  EXPECT_FALSE(Called("RegSetValueExA"));
+  EXPECT_TRUE(Main().IsEnabled(mw::kRefreshButton));
+}
+
+TEST_F(AddressOpsTest, DeletingOnlyOtherKindsCallsNothingButStillRefreshesAndStores) {
+  machine.ChangeAdapter(4, [](sim::SimAdapter& a) { a.gateways = {Addr("192.168.1.1", "255.255.255.255", 480)}; });
+  StartApp();
+  Main().Click(mw::kShowIp);
+  Main().Click(mw::kShowGateway);
+  Main().Click(mw::kRefreshButton);
+  ASSERT_EQ(ListRows().size(), 1u);
+  Main().SelectRows(mw::kAddressList, {0});
+  machine.ClearCalls();
+  Main().ChooseMenuItem(mw::kMenuDelete);
+  EXPECT_FALSE(Called("DeleteIPAddress"));
+  EXPECT_TRUE(Called("GetAdaptersInfo"));
+  Strings log = LogFrom("已经开始启用选中项目,请稍后...");
+  EXPECT_NE(std::find(log.begin(), log.end(), "删除选中项目完成,共计选中1条,符合启用条件0条,其中成功0 失败0."),
+            log.end());
+  EXPECT_EQ(log.back(), "储存子网掩码成功.");
+}
+
+TEST_F(AddressOpsTest, AMixedSelectionDeletesOnlyIpRowsInAscendingOrder) {
+  machine.ChangeAdapter(4, [](sim::SimAdapter& a) {
+    a.ipAddresses.push_back(Addr("192.168.1.12", "255.255.255.0", 403));
+    a.gateways = {Addr("192.168.1.1", "255.255.255.255", 480)};
+  });
+  StartApp();
+  Main().Click(mw::kShowGateway);
+  Main().Click(mw::kRefreshButton);
+  auto rows = ListRows();
+  ASSERT_EQ(rows.size(), 4u);
+  ASSERT_EQ(rows[3][6], "IP-网关");
+  Main().SelectRows(mw::kAddressList, {3, 2, 0});
+  Main().ChooseMenuItem(mw::kMenuDelete);
+  Strings log = LogFrom("已经开始启用选中项目,请稍后...");
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(log[1], "成功删除IP-地址 192.168.1.10");
+  EXPECT_EQ(log[2], "成功删除IP-地址 192.168.1.12");
+  EXPECT_NE(std::find(log.begin(), log.end(), "删除选中项目完成,共计选中3条,符合启用条件2条,其中成功2 失败0."),
+            log.end());
+  EXPECT_EQ(AddressesOf(4), (Strings{"192.168.1.11"}));
+  EXPECT_EQ(RegistryBytes("IPAddress"), std::string("192.168.1.11\0\0", 14));
+}
+
+TEST_F(AddressOpsTest, AContextCellWithoutDigitsIsAttemptedWithZeroAndLogged) {
+  StartApp();
+  Main().SetCell(mw::kAddressList, 0, 3, "n/a");
+  Main().SelectRows(mw::kAddressList, {0});
+  machine.ClearCalls();
+  Main().ChooseMenuItem(mw::kMenuDelete);
+  Strings calls = machine.Calls();
+  auto it = std::find_if(calls.begin(), calls.end(), [](const std::string& c) { return c.rfind("DeleteIPAddress(0)", 0) == 0; });
+  ASSERT_NE(it, calls.end());
+  Strings log = LogFrom("已经开始启用选中项目,请稍后...");
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[1].rfind("删除IP-地址 192.168.1.10 失败,返回代码", 0), 0u) << log[1];
+  EXPECT_NE(std::find(log.begin(), log.end(), "删除选中项目完成,共计选中1条,符合启用条件1条,其中成功0 失败1."),
+            log.end());
+}
+
+}  // namespace
+}  // namespace corvane::testing
