@@ -170,7 +170,7 @@ TEST_F(AddressOpsTest, ARangeAddsBothBoundsInAscendingOrderThenRefreshesAndStore
                            "储存IP地址成功.", "储存子网掩码成功."}));
   EXPECT_EQ(ListRows().size(), 5u);
   EXPECT_EQ(RegistryBytes("IPAddress"),
-            std::string("192.168.1.10\0" "192.168.1.11\0" "192.168.1.1\0" "192.168.1.2\0" "192.168.1.3\0\0", 65));
+            std::string("192.168.1.10\0" "192.168.1.11\0" "192.168.1.1\0" "192.168.1.2\0" "192.168.1.3\0\0", 63));
 }
 
 TEST_F(AddressOpsTest, MalformedRangesAreLoggedOnceAndTheSummaryAndStoreStillRun) {
