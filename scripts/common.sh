@@ -29,7 +29,7 @@ ensure_packages() {
 CORVANE_WINDOWS_PACKAGES=(
   cmake make file binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest
-  wine wine64 xvfb imagemagick fonts-wqy-microhei fontconfig icoutils
+  wine wine64 xvfb imagemagick fonts-wqy-microhei fontconfig icoutils xdotool
 )
 
 # Starts Xvfb on the first free display from $1 on (screen size $2) and sets DISPLAY and
