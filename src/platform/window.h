@@ -102,7 +102,7 @@ class Window {
  public:
   virtual ~Window() = default;
 
-  virtual const WindowSpec& Spec() const = 0;
+  virtual const WindowSpec& Layout() const = 0;
   virtual void SetTitle(const std::string& title) = 0;
   virtual std::string Title() = 0;
   virtual void Close() = 0;
@@ -149,12 +149,12 @@ class WindowSystem {
  public:
   virtual ~WindowSystem() = default;
   // Creates and shows the main window; raises Created before returning.
-  virtual Window* CreateMainWindow(const WindowSpec& spec, EventHandler handler) = 0;
+  virtual Window* CreateMainWindow(const WindowSpec& layout, EventHandler handler) = 0;
   // Runs the message loop until the process ends; returns the exit code.
   virtual int RunMessageLoop() = 0;
   // Opens a modal window owned by `owner`. A real window system returns when it closes; the
   // headless one returns at once and keeps it open for the test to drive.
-  virtual void OpenModal(const WindowSpec& spec, Window* owner, EventHandler handler) = 0;
+  virtual void OpenModal(const WindowSpec& layout, Window* owner, EventHandler handler) = 0;
   // Lets the calling thread's window process its pending events once.
   virtual void ProcessPendingEvents() = 0;
   virtual int ShowMessageBox(Window* owner, const std::string& text, const std::string& caption, uint32_t flags) = 0;

@@ -130,8 +130,8 @@ TEST_F(WineMainWindow, OpensVisibleWithItsTitleSizeAndPositionAndRaisesCreated) 
 }
 
 TEST_F(WineMainWindow, EveryControlAtItsPositionWithItsText) {
-  const platform::WindowSpec spec = app::MainWindowSpec();
-  for (const auto& c : spec.controls) {
+  const platform::WindowSpec layout = app::MainWindowSpec();
+  for (const auto& c : layout.controls) {
     SCOPED_TRACE(c.name);
     HWND control = Control(c.name);
     ASSERT_NE(control, nullptr);

@@ -82,15 +82,15 @@ TEST_F(WineModalWindow, AddWindowOpensOverTheDisabledOwnerAndReturnsWhenTheUserC
 }
 
 TEST_F(WineModalWindow, AddWindowControlsAtTheirPositionsWithTheirTexts) {
-  const platform::WindowSpec spec = app::AddWindowSpec();
-  system_->OpenModal(spec, main_, [&](platform::Window& window, const Event& event) {
+  const platform::WindowSpec layout = app::AddWindowSpec();
+  system_->OpenModal(layout, main_, [&](platform::Window& window, const Event& event) {
     if (event.kind != EventKind::Created) return;
     HWND hwnd = win32::NativeWindowHandle(window);
     RECT outer{};
     GetWindowRect(hwnd, &outer);
     EXPECT_EQ(outer.right - outer.left, 315);
     EXPECT_EQ(outer.bottom - outer.top, 368);
-    for (const auto& c : spec.controls) {
+    for (const auto& c : layout.controls) {
       SCOPED_TRACE(c.name);
       HWND control = win32::NativeControlHandle(window, c.name);
       ASSERT_NE(control, nullptr);
@@ -184,23 +184,23 @@ ControlSpec Make(const char* name, ControlKind kind, int x, int y, int w, int h,
 }
 
 TEST_F(WineModalWindow, GroupChildrenArePlacedRelativeToTheirBoxAndRadioButtonsExcludeEachOther) {
-  platform::WindowSpec spec;
-  spec.name = "对话框";
-  spec.caption = "属性";
-  spec.x = 50;
-  spec.y = 50;
-  spec.width = 386;
-  spec.height = 352;
-  spec.controls.push_back(Make("单选框1", ControlKind::RadioButton, 16, 19, 184, 13, "自动获得 IP 地址(&O)"));
+  platform::WindowSpec layout;
+  layout.name = "对话框";
+  layout.caption = "属性";
+  layout.x = 50;
+  layout.y = 50;
+  layout.width = 386;
+  layout.height = 352;
+  layout.controls.push_back(Make("单选框1", ControlKind::RadioButton, 16, 19, 184, 13, "自动获得 IP 地址(&O)"));
   ControlSpec second = Make("单选框2", ControlKind::RadioButton, 16, 49, 152, 13, "使用下面的 IP 地址(&S):");
   second.checked = true;
-  spec.controls.push_back(second);
-  spec.controls.push_back(Make("分组框1", ControlKind::GroupBox, 12, 70, 356, 112));
-  spec.controls.push_back(Make("标签2", ControlKind::Label, 71, 25, 72, 13, "IP 地址(&I):", "分组框1"));
-  spec.controls.push_back(Make("IP编辑框_ip", ControlKind::IpAddress, 139, 20, 176, 24, "", "分组框1"));
-  spec.controls.push_back(Make("按钮2", ControlKind::Button, 280, 289, 87, 28, "确定"));
+  layout.controls.push_back(second);
+  layout.controls.push_back(Make("分组框1", ControlKind::GroupBox, 12, 70, 356, 112));
+  layout.controls.push_back(Make("标签2", ControlKind::Label, 71, 25, 72, 13, "IP 地址(&I):", "分组框1"));
+  layout.controls.push_back(Make("IP编辑框_ip", ControlKind::IpAddress, 139, 20, 176, 24, "", "分组框1"));
+  layout.controls.push_back(Make("按钮2", ControlKind::Button, 280, 289, 87, 28, "确定"));
 
-  system_->OpenModal(spec, main_, [&](platform::Window& window, const Event& event) {
+  system_->OpenModal(layout, main_, [&](platform::Window& window, const Event& event) {
     if (event.kind != EventKind::Created) return;
     RECT label = RectInParent(win32::NativeControlHandle(window, "标签2"));
     EXPECT_EQ(label.left, 12 + 71);

@@ -29,12 +29,12 @@ using platform::ControlKind;
 using platform::Event;
 using platform::EventKind;
 
-HeadlessWindow::HeadlessWindow(HeadlessWindowSystem& system, platform::WindowSpec spec,
+HeadlessWindow::HeadlessWindow(HeadlessWindowSystem& system, platform::WindowSpec layout,
                                platform::EventHandler handler)
-    : system_(system), spec_(std::move(spec)), handler_(std::move(handler)), title_(spec_.caption) {
+    : system_(system), spec_(std::move(layout)), handler_(std::move(handler)), title_(spec_.caption) {
   for (const auto& c : spec_.controls) {
     Control control;
-    control.spec = c;
+    control.layout = c;
     control.text = c.text;
     control.checked = c.checked;
     controls_.emplace(c.name, std::move(control));
@@ -53,7 +53,7 @@ HeadlessWindow::Control* HeadlessWindow::Find(const std::string& name) {
 
 HeadlessWindow::Control* HeadlessWindow::FindOfKind(const std::string& name, ControlKind kind) {
   Control* c = Find(name);
-  if (c != nullptr && c->spec.kind != kind) {
+  if (c != nullptr && c->layout.kind != kind) {
     unknown_.push_back(name + " (wrong kind)");
     return nullptr;
   }
@@ -79,7 +79,7 @@ void HeadlessWindow::SetText(const std::string& control, const std::string& text
   std::lock_guard lock(mutex_);
   Control* c = Find(control);
   if (c == nullptr) return;
-  if (c->spec.kind == ControlKind::IpAddress) {
+  if (c->layout.kind == ControlKind::IpAddress) {
     // The control shows one address: the first line of a text with several, nothing otherwise.
     std::string first = text.substr(0, text.find("\r\n"));
     c->text = IsDottedAddress(first) ? first : "";
@@ -92,7 +92,7 @@ std::string HeadlessWindow::Text(const std::string& control) {
   std::lock_guard lock(mutex_);
   Control* c = Find(control);
   if (c == nullptr) return {};
-  if (c->spec.kind == ControlKind::ComboBox) {
+  if (c->layout.kind == ControlKind::ComboBox) {
     return c->current >= 0 && c->current < static_cast<int>(c->items.size()) ? c->items[c->current].text : "";
   }
   return c->text;
@@ -183,7 +183,7 @@ int HeadlessWindow::AppendRow(const std::string& control, const std::string& fir
   Control* c = FindOfKind(control, ControlKind::ListView);
   if (c == nullptr) return -1;
   Row row;
-  row.cells.assign(std::max<size_t>(1, c->spec.columns.size()), std::string());
+  row.cells.assign(std::max<size_t>(1, c->layout.columns.size()), std::string());
   row.cells[0] = firstCell;
   c->rows.push_back(std::move(row));
   return static_cast<int>(c->rows.size()) - 1;
@@ -277,10 +277,10 @@ bool HeadlessWindow::Click(const std::string& control) {
     std::lock_guard lock(mutex_);
     Control* c = Find(control);
     if (closed_ || c == nullptr || !c->enabled) return false;
-    if (c->spec.kind == ControlKind::CheckBox) c->checked = !c->checked;
-    if (c->spec.kind == ControlKind::RadioButton) {
+    if (c->layout.kind == ControlKind::CheckBox) c->checked = !c->checked;
+    if (c->layout.kind == ControlKind::RadioButton) {
       for (auto& [name, other] : controls_)
-        if (other.spec.kind == ControlKind::RadioButton) other.checked = false;
+        if (other.layout.kind == ControlKind::RadioButton) other.checked = false;
       c->checked = true;
     }
   }
@@ -414,12 +414,12 @@ std::vector<std::string> HeadlessWindow::unknownNames() {
   return unknown_;
 }
 
-platform::Window* HeadlessWindowSystem::CreateMainWindow(const platform::WindowSpec& spec,
+platform::Window* HeadlessWindowSystem::CreateMainWindow(const platform::WindowSpec& layout,
                                                          platform::EventHandler handler) {
   HeadlessWindow* window;
   {
     std::lock_guard lock(mutex_);
-    windows_.push_back(std::make_unique<HeadlessWindow>(*this, spec, std::move(handler)));
+    windows_.push_back(std::make_unique<HeadlessWindow>(*this, layout, std::move(handler)));
     window = windows_.back().get();
     main_ = window;
   }
@@ -427,12 +427,12 @@ platform::Window* HeadlessWindowSystem::CreateMainWindow(const platform::WindowS
   return window;
 }
 
-void HeadlessWindowSystem::OpenModal(const platform::WindowSpec& spec, platform::Window*,
+void HeadlessWindowSystem::OpenModal(const platform::WindowSpec& layout, platform::Window*,
                                      platform::EventHandler handler) {
   HeadlessWindow* window;
   {
     std::lock_guard lock(mutex_);
-    windows_.push_back(std::make_unique<HeadlessWindow>(*this, spec, std::move(handler)));
+    windows_.push_back(std::make_unique<HeadlessWindow>(*this, layout, std::move(handler)));
     window = windows_.back().get();
   }
   window->Raise(Event{EventKind::Created, "", 0});

@@ -18,10 +18,10 @@ class HeadlessWindowSystem;
 
 class HeadlessWindow : public platform::Window {
  public:
-  HeadlessWindow(HeadlessWindowSystem& system, platform::WindowSpec spec, platform::EventHandler handler);
+  HeadlessWindow(HeadlessWindowSystem& system, platform::WindowSpec layout, platform::EventHandler handler);
 
   // platform::Window
-  const platform::WindowSpec& Spec() const override { return spec_; }
+  const platform::WindowSpec& Layout() const override { return spec_; }
   void SetTitle(const std::string& title) override;
   std::string Title() override;
   void Close() override;
@@ -88,7 +88,7 @@ class HeadlessWindow : public platform::Window {
     intptr_t data = 0;
   };
   struct Control {
-    platform::ControlSpec spec;
+    platform::ControlSpec layout;
     std::string text;
     bool enabled = true;
     bool checked = false;
@@ -115,9 +115,9 @@ class HeadlessWindow : public platform::Window {
 
 class HeadlessWindowSystem : public platform::WindowSystem {
  public:
-  platform::Window* CreateMainWindow(const platform::WindowSpec& spec, platform::EventHandler handler) override;
+  platform::Window* CreateMainWindow(const platform::WindowSpec& layout, platform::EventHandler handler) override;
   int RunMessageLoop() override { return 0; }
-  void OpenModal(const platform::WindowSpec& spec, platform::Window* owner, platform::EventHandler handler) override;
+  void OpenModal(const platform::WindowSpec& layout, platform::Window* owner, platform::EventHandler handler) override;
   void ProcessPendingEvents() override;
   int ShowMessageBox(platform::Window* owner, const std::string& text, const std::string& caption,
                      uint32_t flags) override;

@@ -82,8 +82,8 @@ void DispatchOne(MSG& msg) {
 
 class Win32Window final : public platform::Window {
  public:
-  Win32Window(platform::WindowSpec spec, platform::EventHandler handler, HWND owner, bool modal)
-      : spec_(std::move(spec)), handler_(std::move(handler)), owner_(owner), modal_(modal) {}
+  Win32Window(platform::WindowSpec layout, platform::EventHandler handler, HWND owner, bool modal)
+      : spec_(std::move(layout)), handler_(std::move(handler)), owner_(owner), modal_(modal) {}
   ~Win32Window() override;
   Win32Window(const Win32Window&) = delete;
   Win32Window& operator=(const Win32Window&) = delete;
@@ -101,7 +101,7 @@ class Win32Window final : public platform::Window {
   UINT MenuCommand(const std::string& item) const;
 
   // platform::Window
-  const platform::WindowSpec& Spec() const override { return spec_; }
+  const platform::WindowSpec& Layout() const override { return spec_; }
   void SetTitle(const std::string& title) override;
   std::string Title() override;
   void Close() override;
@@ -133,7 +133,7 @@ class Win32Window final : public platform::Window {
 
  private:
   struct Control {
-    const ControlSpec* spec = nullptr;
+    const ControlSpec* layout = nullptr;
     HWND hwnd = nullptr;
     HBRUSH background = nullptr;  // owned by brushes_
     COLORREF backgroundColor = 0;
@@ -153,8 +153,8 @@ class Win32Window final : public platform::Window {
 
   void CreateControls();
   void CreateMenus();
-  HFONT FontFor(const ControlSpec& spec);
-  POINT PositionOf(const ControlSpec& spec) const;
+  HFONT FontFor(const ControlSpec& layout);
+  POINT PositionOf(const ControlSpec& layout) const;
   // Runs `work` on the window thread and waits for it; nothing when the window is gone.
   void Run(const std::function<void()>& work);
   const Control* Find(const std::string& name) const;
@@ -233,9 +233,9 @@ bool Win32Window::Create() {
   return true;
 }
 
-POINT Win32Window::PositionOf(const ControlSpec& spec) const {
-  POINT at{spec.x, spec.y};
-  const ControlSpec* group = spec.parent.empty() ? nullptr : spec_.Find(spec.parent);
+POINT Win32Window::PositionOf(const ControlSpec& layout) const {
+  POINT at{layout.x, layout.y};
+  const ControlSpec* group = layout.parent.empty() ? nullptr : spec_.Find(layout.parent);
   for (int depth = 0; group != nullptr && depth < kMaxGroupDepth; ++depth) {
     at.x += group->x;
     at.y += group->y;
@@ -244,15 +244,15 @@ POINT Win32Window::PositionOf(const ControlSpec& spec) const {
   return at;
 }
 
-HFONT Win32Window::FontFor(const ControlSpec& spec) {
-  const int points = spec.fontPoints > 0 ? spec.fontPoints : kDefaultPoints;
-  const std::string key = spec.font + "|" + std::to_string(points);
+HFONT Win32Window::FontFor(const ControlSpec& layout) {
+  const int points = layout.fontPoints > 0 ? layout.fontPoints : kDefaultPoints;
+  const std::string key = layout.font + "|" + std::to_string(points);
   auto it = fonts_.find(key);
   if (it == fonts_.end()) {
     // A named face is a Chinese one: asking for its character set keeps the mapper on Chinese
     // faces where the named one is missing.
-    HFONT font = spec.font.empty() ? ui::CreatePointFont(kDefaultFace, points, DEFAULT_CHARSET)
-                                   : ui::CreatePointFont(ui::WideFromGbk(spec.font), points, GB2312_CHARSET);
+    HFONT font = layout.font.empty() ? ui::CreatePointFont(kDefaultFace, points, DEFAULT_CHARSET)
+                                   : ui::CreatePointFont(ui::WideFromGbk(layout.font), points, GB2312_CHARSET);
     it = fonts_.emplace(key, ui::ScopedFont(font)).first;
   }
   return it->second.Get();
@@ -263,17 +263,17 @@ void Win32Window::CreateControls() {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   int id = kFirstControlId;
   const ControlSpec* previous = nullptr;
-  for (const ControlSpec& spec : spec_.controls) {
-    const POINT at = PositionOf(spec);
-    int height = spec.height;
+  for (const ControlSpec& layout : spec_.controls) {
+    const POINT at = PositionOf(layout);
+    int height = layout.height;
     DWORD style = WS_CHILD | WS_VISIBLE;
     DWORD exStyle = 0;
     const wchar_t* className = WC_STATICW;
     // A run of radio buttons forms one group: it starts a group and so does what follows it.
-    const bool radio = spec.kind == ControlKind::RadioButton;
+    const bool radio = layout.kind == ControlKind::RadioButton;
     if (previous == nullptr || radio != (previous->kind == ControlKind::RadioButton)) style |= WS_GROUP;
 
-    switch (spec.kind) {
+    switch (layout.kind) {
       case ControlKind::Label:
         style |= SS_LEFT | SS_CENTERIMAGE;
         break;
@@ -321,52 +321,52 @@ void Win32Window::CreateControls() {
         exStyle |= WS_EX_CLIENTEDGE;
         break;
     }
-    if (spec.verticalScroll) style |= WS_VSCROLL;
-    if (spec.readOnly && IsEditKind(spec.kind)) style |= ES_READONLY;
+    if (layout.verticalScroll) style |= WS_VSCROLL;
+    if (layout.readOnly && IsEditKind(layout.kind)) style |= ES_READONLY;
 
-    const bool textAtCreation = spec.kind != ControlKind::IpAddress && spec.kind != ControlKind::ComboBox &&
-                                spec.kind != ControlKind::ListView;
-    const std::wstring text = textAtCreation ? ui::WideFromGbk(spec.text) : std::wstring();
-    HWND control = CreateWindowExW(exStyle, className, text.c_str(), style, at.x, at.y, spec.width, height, window,
+    const bool textAtCreation = layout.kind != ControlKind::IpAddress && layout.kind != ControlKind::ComboBox &&
+                                layout.kind != ControlKind::ListView;
+    const std::wstring text = textAtCreation ? ui::WideFromGbk(layout.text) : std::wstring();
+    HWND control = CreateWindowExW(exStyle, className, text.c_str(), style, at.x, at.y, layout.width, height, window,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
     ++id;
-    previous = &spec;
+    previous = &layout;
     if (control == nullptr) continue;
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(spec)), FALSE);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(layout)), FALSE);
 
     Control entry;
-    entry.spec = &spec;
+    entry.layout = &layout;
     entry.hwnd = control;
-    if (spec.background >= 0) {
-      entry.backgroundColor = static_cast<COLORREF>(spec.background);
+    if (layout.background >= 0) {
+      entry.backgroundColor = static_cast<COLORREF>(layout.background);
       brushes_.emplace_back(CreateSolidBrush(entry.backgroundColor));
       entry.background = brushes_.back().Get();
     }
 
-    switch (spec.kind) {
+    switch (layout.kind) {
       case ControlKind::CheckBox:
       case ControlKind::RadioButton:
-        if (spec.checked) SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
+        if (layout.checked) SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
         break;
       case ControlKind::Edit:
       case ControlKind::MultiLineEdit:
         ui::edit::RemoveTextLimit(control);
         break;
       case ControlKind::IpAddress:
-        if (!spec.text.empty()) ui::ipaddress::SetText(control, ui::WideFromGbk(spec.text));
+        if (!layout.text.empty()) ui::ipaddress::SetText(control, ui::WideFromGbk(layout.text));
         break;
       case ControlKind::ListView: {
         const DWORD extended = LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES;
         SendMessageW(control, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
         int column = 0;
-        for (const auto& c : spec.columns) ui::listview::InsertColumn(control, column++, ui::WideFromGbk(c.title), c.width);
+        for (const auto& c : layout.columns) ui::listview::InsertColumn(control, column++, ui::WideFromGbk(c.title), c.width);
         break;
       }
       default:
         break;
     }
 
-    auto placed = controls_.insert_or_assign(spec.name, entry).first;
+    auto placed = controls_.insert_or_assign(layout.name, entry).first;
     byHandle_[control] = &placed->second;
   }
 }
@@ -448,7 +448,7 @@ LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       break;
     case WM_SETCURSOR: {
       auto it = byHandle_.find(reinterpret_cast<HWND>(wParam));
-      if (it != byHandle_.end() && it->second->spec->kind == ControlKind::LinkLabel) {
+      if (it != byHandle_.end() && it->second->layout->kind == ControlKind::LinkLabel) {
         SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
         return TRUE;
       }
@@ -497,17 +497,17 @@ bool Win32Window::OnCommand(WPARAM wParam, LPARAM lParam) {
   auto it = byHandle_.find(reinterpret_cast<HWND>(lParam));
   if (it == byHandle_.end()) return false;
   const Control& control = *it->second;
-  const ControlKind kind = control.spec->kind;
+  const ControlKind kind = control.layout->kind;
   if (IsButtonKind(kind) && code == BN_CLICKED) {
-    Raise(Event{EventKind::Clicked, control.spec->name, 0});
+    Raise(Event{EventKind::Clicked, control.layout->name, 0});
     return true;
   }
   if (kind == ControlKind::ComboBox && code == CBN_SELCHANGE) {
-    Raise(Event{EventKind::ItemChosen, control.spec->name, ui::combo::Current(control.hwnd)});
+    Raise(Event{EventKind::ItemChosen, control.layout->name, ui::combo::Current(control.hwnd)});
     return true;
   }
   if (kind == ControlKind::LinkLabel && code == STN_CLICKED) {
-    Raise(Event{EventKind::MouseDown, control.spec->name, 0});
+    Raise(Event{EventKind::MouseDown, control.layout->name, 0});
     return true;
   }
   return false;
@@ -516,8 +516,8 @@ bool Win32Window::OnCommand(WPARAM wParam, LPARAM lParam) {
 void Win32Window::OnNotify(const NMHDR* header) {
   if (header == nullptr) return;
   auto it = byHandle_.find(header->hwndFrom);
-  if (it == byHandle_.end() || it->second->spec->kind != ControlKind::ListView) return;
-  const std::string& name = it->second->spec->name;
+  if (it == byHandle_.end() || it->second->layout->kind != ControlKind::ListView) return;
+  const std::string& name = it->second->layout->name;
   if (header->code == static_cast<UINT>(NM_RCLICK)) {
     Raise(Event{EventKind::RightClicked, name, 0});
   } else if (header->code == static_cast<UINT>(LVN_COLUMNCLICK)) {
@@ -530,9 +530,9 @@ HBRUSH Win32Window::OnControlColor(HDC dc, HWND hwnd) {
   auto it = byHandle_.find(hwnd);
   if (it == byHandle_.end()) return nullptr;
   const Control& control = *it->second;
-  if (IsLabelKind(control.spec->kind)) {
+  if (IsLabelKind(control.layout->kind)) {
     SetBkMode(dc, TRANSPARENT);
-    if (control.spec->kind == ControlKind::LinkLabel) SetTextColor(dc, kLinkColor);
+    if (control.layout->kind == ControlKind::LinkLabel) SetTextColor(dc, kLinkColor);
     return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
   }
   if (control.background != nullptr) {
@@ -582,7 +582,7 @@ const Win32Window::Control* Win32Window::Find(const std::string& name) const {
 
 const Win32Window::Control* Win32Window::FindOfKind(const std::string& name, ControlKind kind) const {
   const Control* control = Find(name);
-  return control != nullptr && control->spec->kind == kind ? control : nullptr;
+  return control != nullptr && control->layout->kind == kind ? control : nullptr;
 }
 
 const Win32Window::MenuItem* Win32Window::FindMenuItem(const std::string& name) const {
@@ -624,7 +624,7 @@ void Win32Window::SetText(const std::string& control, const std::string& text) {
     const Control* c = Find(control);
     if (c == nullptr) return;
     const std::wstring wide = ui::WideFromGbk(text);
-    switch (c->spec->kind) {
+    switch (c->layout->kind) {
       case ControlKind::IpAddress:
         ui::ipaddress::SetText(c->hwnd, wide);
         break;
@@ -647,7 +647,7 @@ std::string Win32Window::Text(const std::string& control) {
   Run([&] {
     const Control* c = Find(control);
     if (c == nullptr) return;
-    switch (c->spec->kind) {
+    switch (c->layout->kind) {
       case ControlKind::IpAddress:
         text = ui::GbkFromWide(ui::ipaddress::Text(c->hwnd));
         break;
@@ -681,7 +681,7 @@ bool Win32Window::IsEnabled(const std::string& control) {
 void Win32Window::SetChecked(const std::string& control, bool checked) {
   Run([&] {
     const Control* c = Find(control);
-    if (c != nullptr && IsButtonKind(c->spec->kind))
+    if (c != nullptr && IsButtonKind(c->layout->kind))
       SendMessageW(c->hwnd, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
   });
 }
@@ -690,7 +690,7 @@ bool Win32Window::IsChecked(const std::string& control) {
   bool checked = false;
   Run([&] {
     const Control* c = Find(control);
-    if (c != nullptr && IsButtonKind(c->spec->kind))
+    if (c != nullptr && IsButtonKind(c->layout->kind))
       checked = SendMessageW(c->hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
   });
   return checked;
@@ -699,7 +699,7 @@ bool Win32Window::IsChecked(const std::string& control) {
 void Win32Window::AppendText(const std::string& control, const std::string& text) {
   Run([&] {
     const Control* c = Find(control);
-    if (c != nullptr && IsEditKind(c->spec->kind)) ui::edit::Append(c->hwnd, ui::WideFromGbk(text));
+    if (c != nullptr && IsEditKind(c->layout->kind)) ui::edit::Append(c->hwnd, ui::WideFromGbk(text));
   });
 }
 
@@ -862,9 +862,9 @@ void Win32Window::AppendSystemMenuItem(int commandId, const std::string& caption
 
 class Win32WindowSystem final : public platform::WindowSystem {
  public:
-  platform::Window* CreateMainWindow(const platform::WindowSpec& spec, platform::EventHandler handler) override;
+  platform::Window* CreateMainWindow(const platform::WindowSpec& layout, platform::EventHandler handler) override;
   int RunMessageLoop() override;
-  void OpenModal(const platform::WindowSpec& spec, platform::Window* owner, platform::EventHandler handler) override;
+  void OpenModal(const platform::WindowSpec& layout, platform::Window* owner, platform::EventHandler handler) override;
   void ProcessPendingEvents() override;
   int ShowMessageBox(platform::Window* owner, const std::string& text, const std::string& caption,
                      uint32_t flags) override;
@@ -880,9 +880,9 @@ HWND HandleOf(platform::Window* window) {
   return own == nullptr ? nullptr : own->hwnd();
 }
 
-platform::Window* Win32WindowSystem::CreateMainWindow(const platform::WindowSpec& spec,
+platform::Window* Win32WindowSystem::CreateMainWindow(const platform::WindowSpec& layout,
                                                       platform::EventHandler handler) {
-  auto window = std::make_unique<Win32Window>(spec, std::move(handler), nullptr, false);
+  auto window = std::make_unique<Win32Window>(layout, std::move(handler), nullptr, false);
   Win32Window* created = window.get();
   {
     std::lock_guard lock(mutex_);
@@ -902,10 +902,10 @@ int Win32WindowSystem::RunMessageLoop() {
   }
 }
 
-void Win32WindowSystem::OpenModal(const platform::WindowSpec& spec, platform::Window* owner,
+void Win32WindowSystem::OpenModal(const platform::WindowSpec& layout, platform::Window* owner,
                                   platform::EventHandler handler) {
   HWND ownerHandle = HandleOf(owner);
-  auto window = std::make_unique<Win32Window>(spec, std::move(handler), ownerHandle, true);
+  auto window = std::make_unique<Win32Window>(layout, std::move(handler), ownerHandle, true);
   if (ownerHandle != nullptr) EnableWindow(ownerHandle, FALSE);
   if (window->Create()) {
     window->Raise(Event{EventKind::Created, "", 0});
