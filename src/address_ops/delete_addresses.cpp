@@ -5,7 +5,7 @@
 #include "app/adapter_model.h"
 #include "app/adapter_view.h"
 #include "app/app_context.h"
-#include "app/window_specs.h"
+#include "app/window_layouts.h"
 #include "common/text.h"
 
 namespace corvane::address_ops {

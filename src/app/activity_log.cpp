@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "app/app_context.h"
-#include "app/window_specs.h"
+#include "app/window_layouts.h"
 
 namespace corvane::app {
 

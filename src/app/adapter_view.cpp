@@ -6,7 +6,7 @@
 #include "app/app_context.h"
 #include "app/lease_time.h"
 #include "app/stored_texts.h"
-#include "app/window_specs.h"
+#include "app/window_layouts.h"
 #include "common/text.h"
 
 namespace corvane::app {

@@ -6,7 +6,7 @@
 #include "app/adapter_view.h"
 #include "app/app_context.h"
 #include "app/stored_texts.h"
-#include "app/window_specs.h"
+#include "app/window_layouts.h"
 
 namespace corvane::app {
 

@@ -9,7 +9,7 @@
 
 #include "app/app_context.h"
 #include "app/application.h"
-#include "app/window_specs.h"
+#include "app/window_layouts.h"
 #include "common/text.h"
 #include "platform/headless/headless_window_system.h"
 #include "platform/sim/machine.h"

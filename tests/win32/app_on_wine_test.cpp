@@ -12,7 +12,7 @@
 #include "address_ops/address_store.h"
 #include "app/app_context.h"
 #include "app/application.h"
-#include "app/window_specs.h"
+#include "app/window_layouts.h"
 #include "common/text.h"
 #include "config/registry_access.h"
 #include "platform/headless/headless_window_system.h"

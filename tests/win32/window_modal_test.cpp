@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/window_specs.h"
+#include "app/window_layouts.h"
 #include "platform/win32/win_text.h"
 #include "platform/win32/window_system.h"
 #include "platform/win32/window_system_native.h"

@@ -1,4 +1,4 @@
-#include "app/window_specs.h"
+#include "app/window_layouts.h"
 
 namespace corvane::app {
 
