@@ -114,11 +114,7 @@ WmiObject ConfigurationObject(const SimAdapter& a) {
   WmiObject o;
   std::vector<std::string> addresses;
   std::vector<std::string> masks;
-  for (const auto& address : a.ipAddresses) {
-    if (address.context == 0) continue;
-    addresses.push_back(address.address);
-    masks.push_back(address.mask);
-  }
+  UsableAddresses(a, &addresses, &masks);
   std::vector<std::string> gateways;
   for (const auto& g : a.gateways)
     if (!g.address.empty()) gateways.push_back(g.address);

@@ -107,6 +107,14 @@ void Machine::State::SetRegValue(platform::RegKey root, std::string_view path, c
   v.data = data;
 }
 
+void UsableAddresses(const SimAdapter& adapter, std::vector<std::string>* addresses, std::vector<std::string>* masks) {
+  for (const auto& address : adapter.ipAddresses) {
+    if (address.context == 0) continue;
+    addresses->push_back(address.address);
+    masks->push_back(address.mask);
+  }
+}
+
 void Machine::State::WriteInterfaceKey(const SimAdapter& a) {
   const std::string path = kInterfacesPath + a.guid;
   auto set = [&](const std::string& name, uint32_t type, const std::string& data) {
@@ -114,11 +122,7 @@ void Machine::State::WriteInterfaceKey(const SimAdapter& a) {
   };
   std::vector<std::string> addresses;
   std::vector<std::string> masks;
-  for (const auto& address : a.ipAddresses) {
-    if (address.context == 0) continue;
-    addresses.push_back(address.address);
-    masks.push_back(address.mask);
-  }
+  UsableAddresses(a, &addresses, &masks);
   std::vector<std::string> gateways;
   for (const auto& g : a.gateways) gateways.push_back(g.address);
   std::string nameServers;

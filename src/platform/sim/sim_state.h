@@ -271,4 +271,7 @@ bool CivilFromSeconds(int64_t seconds, platform::DateTime* out);
 // `offsetMinutes` east of UTC, e.g. "Thu Jan 1 08:00:00 UTC+0800 1970".
 std::string ScriptDateText(int64_t milliseconds, int offsetMinutes);
 
+// The usable addresses of an adapter (nonzero context) and their masks, in list order.
+void UsableAddresses(const SimAdapter& adapter, std::vector<std::string>* addresses, std::vector<std::string>* masks);
+
 }  // namespace corvane::sim
