@@ -1,0 +1,166 @@
+// One window of the Win32 window system, shared by the files that implement it:
+//   window_create.cpp     the window class, creation from a layout, destruction
+//   window_procedure.cpp  the window procedure, events, running work on the window thread
+//   window_controls.cpp   the control operations of platform::Window
+//   window_menus.cpp      template menus and the system menu
+//   window_system.cpp     the window system: main and modal windows, the message loop
+//
+// Threads: a window belongs to the thread that created it. Every operation of platform::Window
+// runs on that thread: inline when called there, otherwise as a function sent with a private
+// message (SendMessageW waits for it, so a compound operation such as an append stays whole and
+// its result comes back to the caller).
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <atomic>
+#include <exception>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/win32/scoped_gdi.h"
+#include "platform/window.h"
+
+namespace corvane::win32::detail {
+
+using platform::ControlKind;
+using platform::ControlSpec;
+using platform::Event;
+using platform::EventKind;
+
+inline constexpr wchar_t kWindowClass[] = L"CorvaneWindow";
+inline constexpr wchar_t kDefaultFace[] = L"MS Shell Dlg 2";
+inline constexpr int kDefaultPoints = 9;
+// lParam: an InvokeCall; the window thread runs its work.
+inline constexpr UINT kInvokeMessage = WM_APP + 1;
+inline constexpr int kFirstControlId = 1000;
+inline constexpr UINT kFirstMenuCommand = 40001;
+// Height of a drop-down list box with its list dropped.
+inline constexpr int kDroppedComboHeight = 200;
+inline constexpr COLORREF kLinkColor = RGB(0, 0, 255);
+// Group boxes may hold group boxes; a template that names a cycle stops here.
+inline constexpr int kMaxGroupDepth = 16;
+
+struct InvokeCall {
+  const std::function<void()>* work = nullptr;
+  std::exception_ptr error;
+};
+
+inline bool IsButtonKind(ControlKind kind) {
+  return kind == ControlKind::Button || kind == ControlKind::CheckBox || kind == ControlKind::RadioButton;
+}
+
+inline bool IsEditKind(ControlKind kind) { return kind == ControlKind::Edit || kind == ControlKind::MultiLineEdit; }
+
+inline bool IsLabelKind(ControlKind kind) { return kind == ControlKind::Label || kind == ControlKind::LinkLabel; }
+
+class Win32Window final : public platform::Window {
+ public:
+  Win32Window(platform::WindowSpec layout, platform::EventHandler handler, HWND owner, bool modal)
+      : spec_(std::move(layout)), handler_(std::move(handler)), owner_(owner), modal_(modal) {}
+  ~Win32Window() override;
+  Win32Window(const Win32Window&) = delete;
+  Win32Window& operator=(const Win32Window&) = delete;
+
+  // Creates the window with its controls and menus on the calling thread and shows it.
+  bool Create();
+  void Raise(const Event& event);
+  bool closed() const { return closed_.load(); }
+  HWND hwnd() const { return hwnd_.load(); }
+  // Destroys the window now; the window thread only.
+  void DestroyNow();
+
+  HWND ControlHandle(const std::string& name) const;
+  HMENU MenuHandle(const std::string& name) const;
+  UINT MenuCommand(const std::string& item) const;
+
+  // platform::Window
+  const platform::WindowSpec& Layout() const override { return spec_; }
+  void SetTitle(const std::string& title) override;
+  std::string Title() override;
+  void Close() override;
+  void SetText(const std::string& control, const std::string& text) override;
+  std::string Text(const std::string& control) override;
+  void SetEnabled(const std::string& control, bool enabled) override;
+  bool IsEnabled(const std::string& control) override;
+  void SetChecked(const std::string& control, bool checked) override;
+  bool IsChecked(const std::string& control) override;
+  void AppendText(const std::string& control, const std::string& text) override;
+  void ClearItems(const std::string& control) override;
+  int AddItem(const std::string& control, const std::string& text, intptr_t data) override;
+  int ItemCount(const std::string& control) override;
+  int CurrentItem(const std::string& control) override;
+  void SetCurrentItem(const std::string& control, int position) override;
+  intptr_t ItemData(const std::string& control, int position) override;
+  void DeleteAllRows(const std::string& control) override;
+  int RowCount(const std::string& control) override;
+  int AppendRow(const std::string& control, const std::string& firstCell) override;
+  void SetCell(const std::string& control, int row, int column, const std::string& text) override;
+  std::string Cell(const std::string& control, int row, int column) override;
+  std::vector<int> SelectedRows(const std::string& control) override;
+  void SetRowData(const std::string& control, int row, intptr_t data) override;
+  void SortRows(const std::string& control, const std::function<int(intptr_t, intptr_t)>& compare) override;
+  void SetMenuItemEnabled(const std::string& item, bool enabled) override;
+  bool IsMenuItemEnabled(const std::string& item) override;
+  void PopupMenu(const std::string& menu) override;
+  void AppendSystemMenuItem(int commandId, const std::string& caption) override;
+
+ private:
+  struct Control {
+    const ControlSpec* layout = nullptr;
+    HWND hwnd = nullptr;
+    HBRUSH background = nullptr;  // owned by brushes_
+    COLORREF backgroundColor = 0;
+  };
+  struct MenuItem {
+    HMENU menu = nullptr;
+    UINT command = 0;
+  };
+
+  static void RegisterWindowClass();
+  static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  static int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM compare);
+  LRESULT Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  bool OnCommand(WPARAM wParam, LPARAM lParam);
+  void OnNotify(const NMHDR* header);
+  HBRUSH OnControlColor(HDC dc, HWND control);
+
+  void CreateControls();
+  void CreateMenus();
+  HFONT FontFor(const ControlSpec& layout);
+  POINT PositionOf(const ControlSpec& layout) const;
+  // Runs `work` on the window thread and waits for it; nothing when the window is gone.
+  void Run(const std::function<void()>& work);
+  const Control* Find(const std::string& name) const;
+  const Control* FindOfKind(const std::string& name, ControlKind kind) const;
+  const MenuItem* FindMenuItem(const std::string& name) const;
+  // The window area under a transparent label, repainted so that its old text disappears.
+  void RepaintUnder(HWND control) const;
+
+  const platform::WindowSpec spec_;
+  const platform::EventHandler handler_;
+  const HWND owner_;
+  const bool modal_;
+  std::atomic<HWND> hwnd_{nullptr};
+  std::atomic<bool> closed_{false};
+  DWORD thread_ = 0;
+
+  // Filled by Create() and unchanged afterwards, so any thread may look names up.
+  std::map<std::string, Control> controls_;
+  std::unordered_map<HWND, const Control*> byHandle_;
+  std::map<std::string, ui::ScopedFont> fonts_;
+  std::vector<ui::ScopedBrush> brushes_;
+  std::map<std::string, ui::ScopedMenu> menus_;
+  std::map<std::string, MenuItem> menuItems_;
+  std::map<UINT, std::string> menuCommands_;
+  // Window thread only.
+  std::set<WPARAM> systemCommands_;
+};
+
+
+}  // namespace corvane::win32::detail

@@ -1,0 +1,228 @@
+// Win32 windows: the window class, creating a window with its controls and menus from a layout,
+// and destroying it.
+#include "platform/win32/win32_window.h"
+
+#include <mutex>
+#include <string>
+
+#include "platform/win32/win_controls.h"
+#include "platform/win32/win_text.h"
+
+namespace corvane::win32::detail {
+
+void Win32Window::RegisterWindowClass() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    INITCOMMONCONTROLSEX icc{};
+    icc.dwSize = sizeof icc;
+    icc.dwICC = ICC_WIN95_CLASSES | ICC_INTERNET_CLASSES;
+    InitCommonControlsEx(&icc);
+
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = &Win32Window::Procedure;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    wc.lpszClassName = kWindowClass;
+    RegisterClassExW(&wc);
+  });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Creation and destruction
+
+Win32Window::~Win32Window() {
+  HWND hwnd = hwnd_.load();
+  if (hwnd == nullptr) return;
+  // The object goes first: the window must not reach it any more, nor raise events.
+  SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+  if (GetCurrentThreadId() == thread_)
+    DestroyWindow(hwnd);
+  else
+    PostMessageW(hwnd, WM_CLOSE, 0, 0);
+}
+
+bool Win32Window::Create() {
+  RegisterWindowClass();
+  thread_ = GetCurrentThreadId();
+  DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+  if (!modal_) style |= WS_MINIMIZEBOX;
+  // The procedure finds this object through the creation parameter (WM_NCCREATE).
+  HWND hwnd = CreateWindowExW(0, kWindowClass, ui::WideFromGbk(spec_.caption).c_str(), style, spec_.x, spec_.y,
+                              spec_.width, spec_.height, owner_, nullptr, GetModuleHandleW(nullptr), this);
+  if (hwnd == nullptr) return false;
+  CreateControls();
+  CreateMenus();
+  ShowWindow(hwnd, SW_SHOW);
+  UpdateWindow(hwnd);
+  return true;
+}
+
+POINT Win32Window::PositionOf(const ControlSpec& layout) const {
+  POINT at{layout.x, layout.y};
+  const ControlSpec* group = layout.parent.empty() ? nullptr : spec_.Find(layout.parent);
+  for (int depth = 0; group != nullptr && depth < kMaxGroupDepth; ++depth) {
+    at.x += group->x;
+    at.y += group->y;
+    group = group->parent.empty() ? nullptr : spec_.Find(group->parent);
+  }
+  return at;
+}
+
+HFONT Win32Window::FontFor(const ControlSpec& layout) {
+  const int points = layout.fontPoints > 0 ? layout.fontPoints : kDefaultPoints;
+  const std::string key = layout.font + "|" + std::to_string(points);
+  auto it = fonts_.find(key);
+  if (it == fonts_.end()) {
+    // A named face is a Chinese one: asking for its character set keeps the mapper on Chinese
+    // faces where the named one is missing.
+    HFONT font = layout.font.empty() ? ui::CreatePointFont(kDefaultFace, points, DEFAULT_CHARSET)
+                                   : ui::CreatePointFont(ui::WideFromGbk(layout.font), points, GB2312_CHARSET);
+    it = fonts_.emplace(key, ui::ScopedFont(font)).first;
+  }
+  return it->second.Get();
+}
+
+void Win32Window::CreateControls() {
+  HWND window = hwnd_.load();
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  int id = kFirstControlId;
+  const ControlSpec* previous = nullptr;
+  for (const ControlSpec& layout : spec_.controls) {
+    const POINT at = PositionOf(layout);
+    int height = layout.height;
+    DWORD style = WS_CHILD | WS_VISIBLE;
+    DWORD exStyle = 0;
+    const wchar_t* className = WC_STATICW;
+    // A run of radio buttons forms one group: it starts a group and so does what follows it.
+    const bool radio = layout.kind == ControlKind::RadioButton;
+    if (previous == nullptr || radio != (previous->kind == ControlKind::RadioButton)) style |= WS_GROUP;
+
+    switch (layout.kind) {
+      case ControlKind::Label:
+        style |= SS_LEFT | SS_CENTERIMAGE;
+        break;
+      case ControlKind::LinkLabel:
+        style |= SS_LEFT | SS_CENTERIMAGE | SS_NOTIFY;
+        break;
+      case ControlKind::Button:
+        className = WC_BUTTONW;
+        style |= BS_PUSHBUTTON | WS_TABSTOP;
+        break;
+      case ControlKind::CheckBox:
+        className = WC_BUTTONW;
+        style |= BS_AUTOCHECKBOX | WS_TABSTOP;
+        break;
+      case ControlKind::RadioButton:
+        className = WC_BUTTONW;
+        style |= BS_AUTORADIOBUTTON | WS_TABSTOP;
+        break;
+      case ControlKind::GroupBox:
+        className = WC_BUTTONW;
+        style |= BS_GROUPBOX;
+        break;
+      case ControlKind::ComboBox:
+        className = WC_COMBOBOXW;
+        style |= CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
+        if (height < kDroppedComboHeight) height = kDroppedComboHeight;
+        break;
+      case ControlKind::Edit:
+        className = WC_EDITW;
+        style |= ES_AUTOHSCROLL | WS_TABSTOP;
+        exStyle |= WS_EX_CLIENTEDGE;
+        break;
+      case ControlKind::MultiLineEdit:
+        className = WC_EDITW;
+        style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_TABSTOP;
+        exStyle |= WS_EX_CLIENTEDGE;
+        break;
+      case ControlKind::IpAddress:
+        className = WC_IPADDRESSW;
+        style |= WS_TABSTOP;
+        break;
+      case ControlKind::ListView:
+        className = WC_LISTVIEWW;
+        style |= LVS_REPORT | LVS_SHOWSELALWAYS | WS_TABSTOP;
+        exStyle |= WS_EX_CLIENTEDGE;
+        break;
+    }
+    if (layout.verticalScroll) style |= WS_VSCROLL;
+    if (layout.readOnly && IsEditKind(layout.kind)) style |= ES_READONLY;
+
+    const bool textAtCreation = layout.kind != ControlKind::IpAddress && layout.kind != ControlKind::ComboBox &&
+                                layout.kind != ControlKind::ListView;
+    const std::wstring text = textAtCreation ? ui::WideFromGbk(layout.text) : std::wstring();
+    HWND control = CreateWindowExW(exStyle, className, text.c_str(), style, at.x, at.y, layout.width, height, window,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    ++id;
+    previous = &layout;
+    if (control == nullptr) continue;
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(layout)), FALSE);
+
+    Control entry;
+    entry.layout = &layout;
+    entry.hwnd = control;
+    if (layout.background >= 0) {
+      entry.backgroundColor = static_cast<COLORREF>(layout.background);
+      brushes_.emplace_back(CreateSolidBrush(entry.backgroundColor));
+      entry.background = brushes_.back().Get();
+    }
+
+    switch (layout.kind) {
+      case ControlKind::CheckBox:
+      case ControlKind::RadioButton:
+        if (layout.checked) SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
+        break;
+      case ControlKind::Edit:
+      case ControlKind::MultiLineEdit:
+        ui::edit::RemoveTextLimit(control);
+        break;
+      case ControlKind::IpAddress:
+        if (!layout.text.empty()) ui::ipaddress::SetText(control, ui::WideFromGbk(layout.text));
+        break;
+      case ControlKind::ListView: {
+        const DWORD extended = LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES;
+        SendMessageW(control, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
+        int column = 0;
+        for (const auto& c : layout.columns) ui::listview::InsertColumn(control, column++, ui::WideFromGbk(c.title), c.width);
+        break;
+      }
+      default:
+        break;
+    }
+
+    auto placed = controls_.insert_or_assign(layout.name, entry).first;
+    byHandle_[control] = &placed->second;
+  }
+}
+
+void Win32Window::CreateMenus() {
+  UINT command = kFirstMenuCommand;
+  for (const auto& menuSpec : spec_.menus) {
+    ui::ScopedMenu menu(CreatePopupMenu());
+    if (menu.Get() == nullptr) continue;
+    for (const auto& item : menuSpec.items) {
+      if (item.separator) {
+        AppendMenuW(menu.Get(), MF_SEPARATOR, 0, nullptr);
+        continue;
+      }
+      AppendMenuW(menu.Get(), MF_STRING, command, ui::WideFromGbk(item.name).c_str());
+      menuItems_[item.name] = MenuItem{menu.Get(), command};
+      menuCommands_[command] = item.name;
+      ++command;
+    }
+    menus_[menuSpec.name] = std::move(menu);
+  }
+}
+
+void Win32Window::DestroyNow() {
+  HWND hwnd = hwnd_.load();
+  if (hwnd == nullptr) return;
+  // The owner first: enabled before this window goes, it is the one that gets activated.
+  if (modal_ && owner_ != nullptr) EnableWindow(owner_, TRUE);
+  DestroyWindow(hwnd);
+}
+
+}  // namespace corvane::win32::detail

@@ -1,0 +1,221 @@
+// Win32 windows: the window procedure turns messages into events for the handler; work from other
+// threads runs on the window thread.
+#include "platform/win32/win32_window.h"
+
+#include <exception>
+#include <functional>
+#include <string>
+
+#include "platform/win32/win_controls.h"
+
+namespace corvane::win32::detail {
+
+// ---------------------------------------------------------------------------------------------
+// Messages
+
+void Win32Window::Raise(const Event& event) {
+  try {
+    if (handler_) handler_(*this, event);
+  } catch (...) {
+    // A handler's failure stays in the handler.
+  }
+}
+
+LRESULT CALLBACK Win32Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<Win32Window*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    if (self != nullptr) self->hwnd_ = hwnd;
+  }
+  auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
+  try {
+    return self->Handle(hwnd, message, wParam, lParam);
+  } catch (...) {
+    return 0;
+  }
+}
+
+LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case kInvokeMessage: {
+      auto* call = reinterpret_cast<InvokeCall*>(lParam);
+      try {
+        (*call->work)();
+      } catch (...) {
+        call->error = std::current_exception();
+      }
+      return 0;
+    }
+    case WM_COMMAND:
+      if (OnCommand(wParam, lParam)) return 0;
+      break;
+    case WM_NOTIFY:
+      OnNotify(reinterpret_cast<const NMHDR*>(lParam));
+      break;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+      if (HBRUSH brush = OnControlColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)))
+        return reinterpret_cast<LRESULT>(brush);
+      break;
+    case WM_SETCURSOR: {
+      auto it = byHandle_.find(reinterpret_cast<HWND>(wParam));
+      if (it != byHandle_.end() && it->second->layout->kind == ControlKind::LinkLabel) {
+        SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
+        return TRUE;
+      }
+      break;
+    }
+    case WM_SYSCOMMAND:
+      // Items of our own carry small ids: the whole value is the id, no low bits are masked.
+      if (systemCommands_.count(wParam) != 0) {
+        Raise(Event{EventKind::SystemCommand, "", static_cast<int>(wParam)});
+        return 0;
+      }
+      break;
+    case WM_CLOSE:
+      DestroyNow();
+      return 0;
+    case WM_DESTROY:
+      closed_ = true;
+      Raise(Event{EventKind::Destroying, "", 0});
+      if (modal_)
+        // The modal loop waits in GetMessageW, which returns only for a posted message.
+        PostThreadMessageW(thread_, WM_NULL, 0, 0);
+      else
+        PostQuitMessage(0);
+      return 0;
+    case WM_NCDESTROY:
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+      hwnd_ = nullptr;
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+bool Win32Window::OnCommand(WPARAM wParam, LPARAM lParam) {
+  const UINT code = HIWORD(wParam);
+  if (lParam == 0) {
+    // A menu (0) or an accelerator (1).
+    if (code > 1) return false;
+    auto it = menuCommands_.find(LOWORD(wParam));
+    if (it == menuCommands_.end()) return false;
+    const std::string item = it->second;
+    Raise(Event{EventKind::MenuChosen, item, 0});
+    return true;
+  }
+  auto it = byHandle_.find(reinterpret_cast<HWND>(lParam));
+  if (it == byHandle_.end()) return false;
+  const Control& control = *it->second;
+  const ControlKind kind = control.layout->kind;
+  if (IsButtonKind(kind) && code == BN_CLICKED) {
+    Raise(Event{EventKind::Clicked, control.layout->name, 0});
+    return true;
+  }
+  if (kind == ControlKind::ComboBox && code == CBN_SELCHANGE) {
+    Raise(Event{EventKind::ItemChosen, control.layout->name, ui::combo::Current(control.hwnd)});
+    return true;
+  }
+  if (kind == ControlKind::LinkLabel && code == STN_CLICKED) {
+    Raise(Event{EventKind::MouseDown, control.layout->name, 0});
+    return true;
+  }
+  return false;
+}
+
+void Win32Window::OnNotify(const NMHDR* header) {
+  if (header == nullptr) return;
+  auto it = byHandle_.find(header->hwndFrom);
+  if (it == byHandle_.end() || it->second->layout->kind != ControlKind::ListView) return;
+  const std::string& name = it->second->layout->name;
+  if (header->code == static_cast<UINT>(NM_RCLICK)) {
+    Raise(Event{EventKind::RightClicked, name, 0});
+  } else if (header->code == static_cast<UINT>(LVN_COLUMNCLICK)) {
+    const auto* list = reinterpret_cast<const NMLISTVIEW*>(header);
+    Raise(Event{EventKind::ColumnClicked, name, list->iSubItem});
+  }
+}
+
+HBRUSH Win32Window::OnControlColor(HDC dc, HWND hwnd) {
+  auto it = byHandle_.find(hwnd);
+  if (it == byHandle_.end()) return nullptr;
+  const Control& control = *it->second;
+  if (IsLabelKind(control.layout->kind)) {
+    SetBkMode(dc, TRANSPARENT);
+    if (control.layout->kind == ControlKind::LinkLabel) SetTextColor(dc, kLinkColor);
+    return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+  }
+  if (control.background != nullptr) {
+    SetBkColor(dc, control.backgroundColor);
+    return control.background;
+  }
+  return nullptr;
+}
+
+int CALLBACK Win32Window::CompareRows(LPARAM a, LPARAM b, LPARAM compare) {
+  try {
+    const auto& function = *reinterpret_cast<const std::function<int(intptr_t, intptr_t)>*>(compare);
+    return function(static_cast<intptr_t>(a), static_cast<intptr_t>(b));
+  } catch (...) {
+    return 0;
+  }
+}
+
+void Win32Window::RepaintUnder(HWND control) const {
+  HWND window = hwnd_.load();
+  RECT area;
+  if (window == nullptr || !GetWindowRect(control, &area)) return;
+  MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&area), 2);
+  RedrawWindow(window, &area, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+
+// ---------------------------------------------------------------------------------------------
+// Running work on the window thread, and name lookups
+
+void Win32Window::Run(const std::function<void()>& work) {
+  HWND hwnd = hwnd_.load();
+  if (hwnd == nullptr) return;
+  if (GetCurrentThreadId() == thread_) {
+    work();
+    return;
+  }
+  InvokeCall call;
+  call.work = &work;
+  SendMessageW(hwnd, kInvokeMessage, 0, reinterpret_cast<LPARAM>(&call));
+  if (call.error) std::rethrow_exception(call.error);
+}
+
+const Win32Window::Control* Win32Window::Find(const std::string& name) const {
+  auto it = controls_.find(name);
+  return it == controls_.end() ? nullptr : &it->second;
+}
+
+const Win32Window::Control* Win32Window::FindOfKind(const std::string& name, ControlKind kind) const {
+  const Control* control = Find(name);
+  return control != nullptr && control->layout->kind == kind ? control : nullptr;
+}
+
+const Win32Window::MenuItem* Win32Window::FindMenuItem(const std::string& name) const {
+  auto it = menuItems_.find(name);
+  return it == menuItems_.end() ? nullptr : &it->second;
+}
+
+HWND Win32Window::ControlHandle(const std::string& name) const {
+  const Control* control = Find(name);
+  return control == nullptr ? nullptr : control->hwnd;
+}
+
+HMENU Win32Window::MenuHandle(const std::string& name) const {
+  auto it = menus_.find(name);
+  return it == menus_.end() ? nullptr : it->second.Get();
+}
+
+UINT Win32Window::MenuCommand(const std::string& item) const {
+  const MenuItem* found = FindMenuItem(item);
+  return found == nullptr ? 0 : found->command;
+}
+
+}  // namespace corvane::win32::detail
