@@ -133,6 +133,14 @@ class Window {
   virtual std::string Cell(const std::string& control, int row, int column) = 0;
   virtual std::vector<int> SelectedRows(const std::string& control) = 0;  // ascending
   virtual void SetRowData(const std::string& control, int row, intptr_t data) = 0;
+  // Batch operations, one call for many rows (one crossing to the window thread, one repaint).
+  // ReplaceRows: deletes every row, then appends `rows` in order, each with the given cells (a row
+  // shorter than the column count leaves the rest empty) and row data 0; the list is scrolled to
+  // the top afterwards. CellsOf: the texts of `columns` for each of `rows`, result[i][j] being row
+  // rows[i], column columns[j]; a row or column the list lacks reads "".
+  virtual void ReplaceRows(const std::string& control, const std::vector<std::vector<std::string>>& rows) = 0;
+  virtual std::vector<std::vector<std::string>> CellsOf(const std::string& control, const std::vector<int>& rows,
+                                                        const std::vector<int>& columns) = 0;
   // Reorders the rows with the comparison of their row data (LVM_SORTITEMS).
   virtual void SortRows(const std::string& control, const std::function<int(intptr_t, intptr_t)>& compare) = 0;
 

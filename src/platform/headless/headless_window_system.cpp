@@ -223,6 +223,38 @@ void HeadlessWindow::SetRowData(const std::string& control, int row, intptr_t da
   if (c != nullptr && row >= 0 && row < static_cast<int>(c->rows.size())) c->rows[row].data = data;
 }
 
+void HeadlessWindow::ReplaceRows(const std::string& control, const std::vector<std::vector<std::string>>& rows) {
+  std::lock_guard lock(mutex_);
+  Control* c = FindOfKind(control, ControlKind::ListView);
+  if (c == nullptr) return;
+  ++batchCalls_;
+  const size_t columns = std::max<size_t>(1, c->layout.columns.size());
+  c->rows.clear();
+  c->rows.reserve(rows.size());
+  for (const auto& cells : rows) {
+    Row row;
+    row.cells.assign(columns, std::string());
+    for (size_t i = 0; i < cells.size() && i < columns; ++i) row.cells[i] = cells[i];
+    c->rows.push_back(std::move(row));
+  }
+}
+
+std::vector<std::vector<std::string>> HeadlessWindow::CellsOf(const std::string& control, const std::vector<int>& rows,
+                                                              const std::vector<int>& columns) {
+  std::lock_guard lock(mutex_);
+  std::vector<std::vector<std::string>> cells(rows.size(), std::vector<std::string>(columns.size()));
+  Control* c = FindOfKind(control, ControlKind::ListView);
+  if (c == nullptr) return cells;
+  ++batchCalls_;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (rows[i] < 0 || rows[i] >= static_cast<int>(c->rows.size())) continue;
+    const Row& row = c->rows[rows[i]];
+    for (size_t j = 0; j < columns.size(); ++j)
+      if (columns[j] >= 0 && columns[j] < static_cast<int>(row.cells.size())) cells[i][j] = row.cells[columns[j]];
+  }
+  return cells;
+}
+
 void HeadlessWindow::SortRows(const std::string& control, const std::function<int(intptr_t, intptr_t)>& compare) {
   std::lock_guard lock(mutex_);
   if (Control* c = FindOfKind(control, ControlKind::ListView)) {
@@ -381,6 +413,11 @@ void HeadlessWindow::SelectRows(const std::string& list, const std::vector<int>&
 bool HeadlessWindow::closed() {
   std::lock_guard lock(mutex_);
   return closed_;
+}
+
+int HeadlessWindow::batchCalls() {
+  std::lock_guard lock(mutex_);
+  return batchCalls_;
 }
 
 std::string HeadlessWindow::lastPopupMenu() {

@@ -45,6 +45,9 @@ class HeadlessWindow : public platform::Window {
   std::string Cell(const std::string& control, int row, int column) override;
   std::vector<int> SelectedRows(const std::string& control) override;
   void SetRowData(const std::string& control, int row, intptr_t data) override;
+  void ReplaceRows(const std::string& control, const std::vector<std::vector<std::string>>& rows) override;
+  std::vector<std::vector<std::string>> CellsOf(const std::string& control, const std::vector<int>& rows,
+                                                const std::vector<int>& columns) override;
   void SortRows(const std::string& control, const std::function<int(intptr_t, intptr_t)>& compare) override;
   void SetMenuItemEnabled(const std::string& item, bool enabled) override;
   bool IsMenuItemEnabled(const std::string& item) override;
@@ -70,6 +73,8 @@ class HeadlessWindow : public platform::Window {
   // --- what a test reads ---
   bool closed();
   std::string lastPopupMenu();
+  // How many batch operations (ReplaceRows, CellsOf) the window has served.
+  int batchCalls();
   std::vector<std::pair<int, std::string>> systemMenuItems();
   std::vector<std::string> ItemTexts(const std::string& combo);
   // Every row's cells, for assertions.
@@ -111,6 +116,7 @@ class HeadlessWindow : public platform::Window {
   std::string lastPopup_;
   std::vector<std::pair<int, std::string>> systemMenu_;
   std::vector<std::string> unknown_;
+  int batchCalls_ = 0;
 };
 
 class HeadlessWindowSystem : public platform::WindowSystem {

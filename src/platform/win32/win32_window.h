@@ -104,6 +104,9 @@ class Win32Window final : public platform::Window {
   std::string Cell(const std::string& control, int row, int column) override;
   std::vector<int> SelectedRows(const std::string& control) override;
   void SetRowData(const std::string& control, int row, intptr_t data) override;
+  void ReplaceRows(const std::string& control, const std::vector<std::vector<std::string>>& rows) override;
+  std::vector<std::vector<std::string>> CellsOf(const std::string& control, const std::vector<int>& rows,
+                                                const std::vector<int>& columns) override;
   void SortRows(const std::string& control, const std::function<int(intptr_t, intptr_t)>& compare) override;
   void SetMenuItemEnabled(const std::string& item, bool enabled) override;
   bool IsMenuItemEnabled(const std::string& item) override;

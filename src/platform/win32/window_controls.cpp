@@ -205,6 +205,40 @@ void Win32Window::SetRowData(const std::string& control, int row, intptr_t data)
   });
 }
 
+void Win32Window::ReplaceRows(const std::string& control, const std::vector<std::vector<std::string>>& rows) {
+  Run([&] {
+    const Control* c = FindOfKind(control, ControlKind::ListView);
+    if (c == nullptr) return;
+    // No repaint per inserted row: drawing is off during the insert, the list is drawn once.
+    SendMessageW(c->hwnd, WM_SETREDRAW, FALSE, 0);
+    ui::listview::DeleteAll(c->hwnd);
+    SendMessageW(c->hwnd, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows.size()), 0);
+    const int columns = ui::listview::ColumnCount(c->hwnd);
+    for (const auto& cells : rows) {
+      const int row = ui::listview::Append(c->hwnd, ui::WideFromGbk(cells.empty() ? std::string() : cells[0]));
+      if (row < 0) continue;
+      for (int column = 1; column < columns && column < static_cast<int>(cells.size()); ++column)
+        ui::listview::SetCell(c->hwnd, row, column, ui::WideFromGbk(cells[column]));
+    }
+    if (!rows.empty()) SendMessageW(c->hwnd, LVM_ENSUREVISIBLE, 0, FALSE);
+    SendMessageW(c->hwnd, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(c->hwnd, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+  });
+}
+
+std::vector<std::vector<std::string>> Win32Window::CellsOf(const std::string& control, const std::vector<int>& rows,
+                                                           const std::vector<int>& columns) {
+  std::vector<std::vector<std::string>> cells(rows.size(), std::vector<std::string>(columns.size()));
+  Run([&] {
+    const Control* c = FindOfKind(control, ControlKind::ListView);
+    if (c == nullptr) return;
+    for (size_t i = 0; i < rows.size(); ++i)
+      for (size_t j = 0; j < columns.size(); ++j)
+        cells[i][j] = ui::GbkFromWide(ui::listview::Cell(c->hwnd, rows[i], columns[j]));
+  });
+  return cells;
+}
+
 void Win32Window::SortRows(const std::string& control, const std::function<int(intptr_t, intptr_t)>& compare) {
   Run([&] {
     const Control* c = FindOfKind(control, ControlKind::ListView);
