@@ -1,0 +1,438 @@
+// The program as a user meets it: the application object over the real Win32 windows and the
+// demo's simulated machine, driven by real mouse and keyboard input (SendInput at the controls'
+// screen positions) and checked by reading the real controls.
+//
+// The test thread is the window thread: it pumps messages, so the handlers, the modal add window
+// and the pop-up menu run as they do in the program. The user is a second thread that sends input
+// and reads the controls (each read crosses to the window thread). A failing scenario saves a
+// bitmap of the screen under build/test-logs/.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/app_context.h"
+#include "app/application.h"
+#include "app/window_layouts.h"
+#include "common/text.h"
+#include "platform/sim/machine.h"
+#include "platform/win32/services.h"
+#include "platform/win32/win_text.h"
+#include "platform/win32/window_system.h"
+#include "platform/win32/window_system_native.h"
+
+namespace corvane {
+namespace {
+
+namespace mw = app::main_window;
+namespace aw = app::add_window;
+using Strings = std::vector<std::string>;
+
+// --- input -------------------------------------------------------------------------------------
+
+void MoveMouse(POINT screen) {
+  const int width = GetSystemMetrics(SM_CXSCREEN);
+  const int height = GetSystemMetrics(SM_CYSCREEN);
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dx = static_cast<LONG>((static_cast<LONGLONG>(screen.x) * 65535 + (width - 1) / 2) / (width - 1));
+  input.mi.dy = static_cast<LONG>((static_cast<LONGLONG>(screen.y) * 65535 + (height - 1) / 2) / (height - 1));
+  input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  SendInput(1, &input, sizeof input);
+}
+
+void Key(WORD vk, bool up) {
+  INPUT input{};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = vk;
+  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  SendInput(1, &input, sizeof input);
+}
+
+void Settle() { Sleep(60); }
+
+void Press(WORD vk, std::vector<WORD> modifiers = {}) {
+  for (WORD m : modifiers) Key(m, false);
+  Key(vk, false);
+  Key(vk, true);
+  for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it) Key(*it, true);
+  Settle();
+}
+
+// Typed as characters; a line break as the Enter key.
+void Type(const std::string& gbk) {
+  for (wchar_t c : win32::ui::WideFromGbk(gbk)) {
+    if (c == L'\r') continue;
+    if (c == L'\n') {
+      Press(VK_RETURN);
+      continue;
+    }
+    INPUT input[2]{};
+    for (int i = 0; i < 2; ++i) {
+      input[i].type = INPUT_KEYBOARD;
+      input[i].ki.wScan = c;
+      input[i].ki.dwFlags = KEYEVENTF_UNICODE | (i == 1 ? KEYEVENTF_KEYUP : 0);
+    }
+    SendInput(2, input, sizeof(INPUT));
+  }
+  Settle();
+}
+
+// A click of `button` at a point of the window (client coordinates; -1: the centre), with the
+// modifier keys held.
+void ClickAt(HWND hwnd, int x = -1, int y = -1, bool right = false, std::vector<WORD> modifiers = {}) {
+  RECT client{};
+  GetClientRect(hwnd, &client);
+  POINT at{x >= 0 ? x : (client.right / 2), y >= 0 ? y : (client.bottom / 2)};
+  ClientToScreen(hwnd, &at);
+  MoveMouse(at);
+  Settle();
+  for (WORD m : modifiers) Key(m, false);
+  INPUT press[2]{};
+  press[0].type = press[1].type = INPUT_MOUSE;
+  press[0].mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+  press[1].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+  SendInput(2, press, sizeof(INPUT));
+  for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it) Key(*it, true);
+  Settle();
+}
+
+bool WaitFor(const std::function<bool()>& condition, int milliseconds = 10000) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  while (std::chrono::steady_clock::now() < end) {
+    if (condition()) return true;
+    Sleep(20);
+  }
+  return condition();
+}
+
+// Saves the whole screen as a bitmap file.
+void SaveScreen(const std::string& path) {
+  const int width = GetSystemMetrics(SM_CXSCREEN);
+  const int height = GetSystemMetrics(SM_CYSCREEN);
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+  SelectObject(memory, old);
+  BITMAPINFOHEADER info{};
+  info.biSize = sizeof info;
+  info.biWidth = width;
+  info.biHeight = height;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  info.biCompression = BI_RGB;
+  const DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) / 4) * 4;
+  std::vector<BYTE> pixels(static_cast<size_t>(stride) * static_cast<size_t>(height));
+  GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
+            DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  BITMAPFILEHEADER file{};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof file + sizeof info;
+  file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+  HANDLE out = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (out == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(out, &file, sizeof file, &written, nullptr);
+  WriteFile(out, &info, sizeof info, &written, nullptr);
+  WriteFile(out, pixels.data(), static_cast<DWORD>(pixels.size()), &written, nullptr);
+  CloseHandle(out);
+}
+
+// build/test-logs, beside the build folder the test program lies in.
+std::string TestLogFolder() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string folder(path);
+  folder = folder.substr(0, folder.find_last_of("\\/"));  // build/win64-test
+  folder = folder.substr(0, folder.find_last_of("\\/")) + "\\test-logs";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  return folder;
+}
+
+// --- the program under a user's hands ------------------------------------------------------------
+
+class UserScenario : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    program = std::make_unique<app::Application>(services);
+    program->Start();
+    // Started: the busy state is over and the report's last line is logged.
+    const auto startedUp = [&] { return Idle() && HasLogged("最大传输单元") ; };
+    Pump(startedUp);
+    ASSERT_TRUE(startedUp()) << "the start-up fill did not end";
+    SetForegroundWindow(MainHandle());
+  }
+
+  void TearDown() override {
+    if (HasFailure()) {
+      const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+      SaveScreen(TestLogFolder() + "\\" + info->test_suite_name() + "." + info->name() + ".bmp");
+    }
+    // Workers still running need the window thread to finish their window calls.
+    std::atomic<bool> done{false};
+    std::thread waiter([&] {
+      machine->WaitForThreads();
+      done = true;
+    });
+    Pump([&] { return done.load(); }, 60000);
+    waiter.join();
+    Main().Close();
+    // Closing the main window posts the quit; take it off the queue so the next scenario's loops
+    // do not see it.
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+  }
+
+  // Pumps the window thread's messages until `until` holds or the time is up.
+  void Pump(const std::function<bool()>& until, int milliseconds = 20000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (!until() && std::chrono::steady_clock::now() < end) {
+      windows->ProcessPendingEvents();
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+  }
+
+  // Runs the user's part on a thread of its own while this thread serves the windows.
+  void AsUser(const std::function<void()>& script, int milliseconds = 120000) {
+    std::atomic<bool> done{false};
+    std::thread user([&] {
+      script();
+      done = true;
+    });
+    Pump([&] { return done.load(); }, milliseconds);
+    if (!done) {
+      ADD_FAILURE() << "the user's part did not end";
+      // Whatever holds the user up (a modal loop, a menu) ends with the main window.
+      if (HWND main = MainHandle()) PostMessageW(main, WM_CLOSE, 0, 0);
+      Pump([&] { return done.load(); }, 10000);
+    }
+    user.join();
+  }
+
+  platform::Window& Main() { return *program->context().window; }
+  HWND MainHandle() { return win32::NativeWindowHandle(Main()); }
+  HWND Control(const char* name) { return win32::NativeControlHandle(Main(), name); }
+
+  // Not busy: the refresh button and the selector are enabled.
+  bool Idle() { return Main().IsEnabled(mw::kRefreshButton) && Main().IsEnabled(mw::kSelector); }
+
+  Strings Log() {
+    Strings messages;
+    for (const std::string& line : text::Split(Main().Text(mw::kLog), "\r\n")) {
+      const int colon = text::Find(line, "：");
+      messages.push_back(colon > 0 ? text::Middle(line, colon + 2) : line);
+    }
+    return messages;
+  }
+  bool Logged(const std::string& message) {
+    for (const std::string& line : Log())
+      if (line == message) return true;
+    return false;
+  }
+
+  Strings Column(int column) {
+    Strings cells;
+    for (int row = 0; row < Main().RowCount(mw::kAddressList); ++row)
+      cells.push_back(Main().Cell(mw::kAddressList, row, column));
+    return cells;
+  }
+  int RowOf(const std::string& address) {
+    const Strings addresses = Column(1);
+    for (size_t i = 0; i < addresses.size(); ++i)
+      if (addresses[i] == address) return static_cast<int>(i);
+    return -1;
+  }
+
+  // The centre of a row of the address list, in the list's client coordinates.
+  POINT RowPoint(int row) {
+    RECT rect{};
+    rect.left = LVIR_BOUNDS;
+    SendMessageW(Control(mw::kAddressList), LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rect));
+    return POINT{rect.left + 20, (rect.top + rect.bottom) / 2};
+  }
+  void ClickRow(int row, std::vector<WORD> modifiers = {}) {
+    const POINT at = RowPoint(row);
+    ClickAt(Control(mw::kAddressList), at.x, at.y, false, modifiers);
+  }
+
+  // Right-clicks the list at `at` (client coordinates) and clicks the menu item at `position`
+  // (separators count). A right click on empty space clears the selection, one on a selected row
+  // keeps it.
+  void ChooseListMenuItem(int position, POINT at = POINT{200, 300}) {
+    ClickAt(Control(mw::kAddressList), at.x, at.y, /*right=*/true);
+    HMENU menu = win32::NativeMenuHandle(Main(), mw::kListMenu);
+    RECT item{};
+    ASSERT_TRUE(WaitFor([&] { return FindWindowW(L"#32768", nullptr) != nullptr; })) << "no pop-up menu";
+    ASSERT_TRUE(WaitFor([&] { return GetMenuItemRect(nullptr, menu, static_cast<UINT>(position), &item) != FALSE; }));
+    MoveMouse(POINT{(item.left + item.right) / 2, (item.top + item.bottom) / 2});
+    Settle();
+    INPUT press[2]{};
+    press[0].type = press[1].type = INPUT_MOUSE;
+    press[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    press[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, press, sizeof(INPUT));
+    Settle();
+  }
+
+  // The add window, once it is open; its controls by their place in the layout.
+  HWND AddWindow() {
+    HWND found = nullptr;
+    WaitFor([&] { return (found = FindWindowW(nullptr, win32::ui::WideFromGbk(aw::kCaption).c_str())) != nullptr; });
+    return found;
+  }
+  static HWND AddControl(HWND window, const char* name) {
+    const auto& controls = app::AddWindowSpec().controls;
+    for (size_t i = 0; i < controls.size(); ++i)
+      if (controls[i].name == name) return GetDlgItem(window, 1000 + static_cast<int>(i));
+    return nullptr;
+  }
+
+  // Opens the add window from the menu, types the lines, sets the occupancy query and confirms.
+  void AddThroughTheWindow(const std::string& lines, bool occupancyQuery) {
+    const int summaries = CountLogged("添加IP完成");
+    ChooseListMenuItem(2);  // 添加 IP-地址
+    HWND add = AddWindow();
+    ASSERT_NE(add, nullptr) << "the add window did not open";
+    ClickAt(AddControl(add, aw::kAddresses));
+    Type(lines);
+    const bool checked = SendMessageW(AddControl(add, aw::kOccupancyQuery), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    if (checked != occupancyQuery) ClickAt(AddControl(add, aw::kOccupancyQuery), 8);
+    ClickAt(AddControl(add, aw::kConfirm));
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(add); })) << "the add window stayed open";
+    ASSERT_TRUE(WaitFor([&] { return CountLogged("添加IP完成") > summaries && Idle(); }, 60000)) << "the addition did not end";
+  }
+  int CountLogged(const std::string& part) {
+    int count = 0;
+    for (const std::string& line : Log())
+      if (line.find(part) != std::string::npos) ++count;
+    return count;
+  }
+  bool HasLogged(const std::string& part) { return CountLogged(part) > 0; }
+
+  std::unique_ptr<sim::Machine> machine = sim::MakeDemoMachine();
+  std::unique_ptr<platform::Clipboard> clipboard = win32::MakeClipboard();
+  std::unique_ptr<platform::WindowSystem> windows = win32::MakeWindowSystem();
+  // The simulated kernel: closing the window then records the process's end instead of ending
+  // the test program.
+  platform::Services services{machine->ipHelper(), machine->router(),   machine->registry(),
+                              machine->automation(), machine->sockets(), *clipboard,
+                              machine->internet(),  *windows,           machine->kernel()};
+  std::unique_ptr<app::Application> program;
+};
+
+TEST_F(UserScenario, StartUpShowsTheLastAdapterItsReportAndLogLines) {
+  AsUser([&] {
+    EXPECT_EQ(Main().CurrentItem(mw::kSelector), 2);
+    EXPECT_EQ(Main().Text(mw::kSelector), "本地连接");
+    const std::string report = Main().Text(mw::kReport);
+    EXPECT_NE(report.find("Intel(R) Ethernet Connection I219-V"), std::string::npos) << report;
+    EXPECT_EQ(Column(1), (Strings{"192.168.1.10", "192.168.1.11", "192.168.1.12", "10.0.0.5"}));
+    EXPECT_TRUE(Logged("本地连接 共计5个IP-地址.")) << Main().Text(mw::kLog);
+  });
+}
+
+TEST_F(UserScenario, ChoosingAnotherAdapterRefreshingAndTheKindBoxes) {
+  AsUser([&] {
+    // The selector with the mouse, the wireless adapter with the keyboard.
+    ClickAt(Control(mw::kSelector));
+    Press(VK_UP);
+    Press(VK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return Main().Text(mw::kSelector) == "无线网络连接" && Idle(); }));
+    EXPECT_EQ(Column(1), (Strings{"192.168.31.105"}));
+    EXPECT_NE(Main().Text(mw::kReport).find("Realtek RTL8188EU"), std::string::npos);
+
+    // Every kind box on, then a refresh: the rows come grouped by kind.
+    for (const char* box : {mw::kShowGateway, mw::kShowDhcp, mw::kShowPrimaryWins, mw::kShowSecondaryWins})
+      ClickAt(Control(box), 8);
+    ClickAt(Control(mw::kRefreshButton));
+    ASSERT_TRUE(WaitFor([&] { return Main().RowCount(mw::kAddressList) == 5 && Idle(); }));
+    EXPECT_EQ(Column(1), (Strings{"192.168.31.105", "192.168.31.1", "192.168.31.1", "192.168.31.2", "192.168.31.3"}));
+    EXPECT_EQ(Column(6), (Strings{"IP-地址", "IP-网关", "DHCP-IP", " 主-WINS-IP", "辅-WINS-IP"}));
+    EXPECT_EQ(Column(0), (Strings{"1", "2", "3", "4", "5"}));
+    EXPECT_EQ(Main().Text(mw::kSelector), "无线网络连接");
+  });
+}
+
+TEST_F(UserScenario, AddingARangeWithoutAndWithTheOccupancyQuery) {
+  AsUser([&] {
+    AddThroughTheWindow("192.168.1.{30-32}", false);
+    EXPECT_TRUE(Logged("添加IP-地址 192.168.1.30 成功.")) << Main().Text(mw::kLog);
+    EXPECT_TRUE(Logged("添加IP-地址 192.168.1.32 成功."));
+    EXPECT_NE(RowOf("192.168.1.31"), -1);
+
+    // 192.168.1.20 answers the echo: with the query on it is not added.
+    AddThroughTheWindow("192.168.1.{20-21}", true);
+    EXPECT_TRUE(HasLogged("添加IP-地址 192.168.1.20 失败,该ip可能已被占用")) << Main().Text(mw::kLog);
+    EXPECT_TRUE(Logged("添加IP-地址 192.168.1.21 成功."));
+    EXPECT_EQ(RowOf("192.168.1.20"), -1);
+    EXPECT_NE(RowOf("192.168.1.21"), -1);
+  });
+}
+
+TEST_F(UserScenario, AddingABadLineLogsItAndAddsNothing) {
+  AsUser([&] {
+    const int rows = Main().RowCount(mw::kAddressList);
+    AddThroughTheWindow("192.168.1.{9-3}", false);
+    EXPECT_EQ(Main().RowCount(mw::kAddressList), rows);
+    EXPECT_TRUE(Logged("添加IP-地址地址范围错误！")) << Main().Text(mw::kLog);
+  });
+}
+
+TEST_F(UserScenario, SelectingRowsWithTheMouseAndDeletingThem) {
+  AsUser([&] {
+    AddThroughTheWindow("192.168.1.{40-43}", false);
+    const int first = RowOf("192.168.1.40");
+    ASSERT_NE(first, -1);
+    // Click the first, shift-click the third, ctrl-click the fourth: 40, 41, 42 and 43.
+    ClickRow(first);
+    ClickRow(first + 2, {VK_SHIFT});
+    ClickRow(first + 3, {VK_CONTROL});
+    ASSERT_EQ(Main().SelectedRows(mw::kAddressList), (std::vector<int>{first, first + 1, first + 2, first + 3}));
+    // And ctrl-click takes the second out again.
+    ClickRow(first + 1, {VK_CONTROL});
+    ASSERT_EQ(Main().SelectedRows(mw::kAddressList), (std::vector<int>{first, first + 2, first + 3}));
+
+    ChooseListMenuItem(3, RowPoint(first + 2));  // 删除 IP-地址, from a selected row
+    ASSERT_TRUE(WaitFor([&] { return HasLogged("删除选中项目完成") && Idle(); }, 30000)) << Main().Text(mw::kLog);
+    EXPECT_TRUE(Logged("成功删除IP-地址 192.168.1.40"));
+    EXPECT_TRUE(Logged("成功删除IP-地址 192.168.1.42"));
+    EXPECT_TRUE(Logged("成功删除IP-地址 192.168.1.43"));
+    EXPECT_TRUE(Logged("删除选中项目完成,共计选中3条,符合启用条件3条,其中成功3 失败0."));
+    EXPECT_EQ(RowOf("192.168.1.40"), -1);
+    EXPECT_NE(RowOf("192.168.1.41"), -1);
+  });
+}
+
+TEST_F(UserScenario, ClosingTheWindowWhileARangeIsBeingAddedEndsTheProcessCleanly) {
+  AsUser([&] {
+    ChooseListMenuItem(2);
+    HWND add = AddWindow();
+    ASSERT_NE(add, nullptr);
+    ClickAt(AddControl(add, aw::kAddresses));
+    Type("10.9.{1-250}");
+    ClickAt(AddControl(add, aw::kConfirm));
+    ASSERT_TRUE(WaitFor([&] { return !Main().IsEnabled(mw::kRefreshButton); })) << "the addition did not start";
+    SetForegroundWindow(MainHandle());
+    Press(VK_F4, {VK_MENU});
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(MainHandle()); })) << "the window stayed open";
+  });
+  EXPECT_EQ(machine->TerminatedWith(), std::optional<uint32_t>(0));
+}
+
+}  // namespace
+}  // namespace corvane
