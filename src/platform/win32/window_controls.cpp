@@ -1,6 +1,7 @@
 // Win32 windows: the control operations of platform::Window, each run on the window thread.
 #include "platform/win32/win32_window.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -205,37 +206,101 @@ void Win32Window::SetRowData(const std::string& control, int row, intptr_t data)
   });
 }
 
-void Win32Window::ReplaceRows(const std::string& control, const std::vector<std::vector<std::string>>& rows) {
-  Run([&] {
-    const Control* c = FindOfKind(control, ControlKind::ListView);
-    if (c == nullptr) return;
-    // No repaint per inserted row: drawing is off during the insert, the list is drawn once.
-    SendMessageW(c->hwnd, WM_SETREDRAW, FALSE, 0);
-    ui::listview::DeleteAll(c->hwnd);
-    SendMessageW(c->hwnd, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows.size()), 0);
-    const int columns = ui::listview::ColumnCount(c->hwnd);
-    for (const auto& cells : rows) {
-      const int row = ui::listview::Append(c->hwnd, ui::WideFromGbk(cells.empty() ? std::string() : cells[0]));
-      if (row < 0) continue;
-      for (int column = 1; column < columns && column < static_cast<int>(cells.size()); ++column)
-        ui::listview::SetCell(c->hwnd, row, column, ui::WideFromGbk(cells[column]));
+namespace {
+
+// The cells of a batch in UTF-16, converted before the window thread is asked to insert them: one
+// buffer holding every cell followed by a NUL, the offset of each cell, and for each row the index
+// of its first cell (one more entry at the end).
+struct WideRows {
+  std::wstring text;
+  std::vector<size_t> cellStart;
+  std::vector<size_t> firstCell;
+
+  const wchar_t* cell(size_t index) const { return text.c_str() + cellStart[index]; }
+};
+
+WideRows ToWideRows(const std::vector<std::vector<std::string>>& rows, size_t columns) {
+  WideRows wide;
+  size_t bytes = 0;
+  size_t cells = 0;
+  for (const auto& row : rows) {
+    const size_t n = std::min(row.size(), columns);
+    cells += n;
+    for (size_t i = 0; i < n; ++i) bytes += row[i].size() + 1;
+  }
+  wide.text.reserve(bytes);
+  wide.cellStart.reserve(cells);
+  wide.firstCell.reserve(rows.size() + 1);
+  for (const auto& row : rows) {
+    wide.firstCell.push_back(wide.cellStart.size());
+    const size_t n = std::min(row.size(), columns);
+    for (size_t i = 0; i < n; ++i) {
+      wide.cellStart.push_back(wide.text.size());
+      ui::AppendWideFromGbk(wide.text, row[i]);
+      wide.text.push_back(L'\0');
     }
-    if (!rows.empty()) SendMessageW(c->hwnd, LVM_ENSUREVISIBLE, 0, FALSE);
-    SendMessageW(c->hwnd, WM_SETREDRAW, TRUE, 0);
-    RedrawWindow(c->hwnd, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+  }
+  wide.firstCell.push_back(wide.cellStart.size());
+  return wide;
+}
+
+}  // namespace
+
+void Win32Window::ReplaceRows(const std::string& control, const std::vector<std::vector<std::string>>& rows) {
+  const Control* c = FindOfKind(control, ControlKind::ListView);
+  if (c == nullptr) return;
+  // The texts are converted on the calling thread; the window thread only inserts them.
+  const WideRows wide = ToWideRows(rows, std::max<size_t>(1, c->layout->columns.size()));
+  Run([&] {
+    HWND list = c->hwnd;
+    // Emptied while drawing is on, the list takes its scroll position back to the top and only
+    // marks itself for repainting (nothing is drawn before this work returns). Some list views
+    // scroll with an immediate repaint, even with drawing off, when told to later.
+    ui::listview::DeleteAll(list);
+    // No repaint per inserted row: drawing is off during the insert, the list is drawn once.
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows.size()), 0);
+    int next = 0;
+    for (size_t r = 0; r < rows.size(); ++r) {
+      const size_t first = wide.firstCell[r];
+      const size_t end = wide.firstCell[r + 1];
+      const int row = ui::listview::Insert(list, next, first < end ? wide.cell(first) : L"");
+      if (row < 0) continue;
+      ++next;
+      // A new row's other cells are empty already.
+      for (size_t k = first + 1; k < end; ++k)
+        if (*wide.cell(k) != L'\0') ui::listview::SetCell(list, row, static_cast<int>(k - first), wide.cell(k));
+    }
+    // The first row at the top, as after a fresh fill (normally there already).
+    if (next > 0 && SendMessageW(list, LVM_GETTOPINDEX, 0, 0) != 0) SendMessageW(list, LVM_ENSUREVISIBLE, 0, FALSE);
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(list, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
   });
 }
 
 std::vector<std::vector<std::string>> Win32Window::CellsOf(const std::string& control, const std::vector<int>& rows,
                                                            const std::vector<int>& columns) {
   std::vector<std::vector<std::string>> cells(rows.size(), std::vector<std::string>(columns.size()));
+  const Control* c = FindOfKind(control, ControlKind::ListView);
+  if (c == nullptr || rows.empty() || columns.empty()) return cells;
+  // The window thread copies the texts; they are converted back on the calling thread.
+  std::vector<std::wstring> wide(rows.size() * columns.size());
   Run([&] {
-    const Control* c = FindOfKind(control, ControlKind::ListView);
-    if (c == nullptr) return;
-    for (size_t i = 0; i < rows.size(); ++i)
-      for (size_t j = 0; j < columns.size(); ++j)
-        cells[i][j] = ui::GbkFromWide(ui::listview::Cell(c->hwnd, rows[i], columns[j]));
+    HWND list = c->hwnd;
+    const int rowCount = ui::listview::RowCount(list);
+    const int columnCount = ui::listview::ColumnCount(list);
+    std::wstring buffer;
+    for (size_t i = 0; i < rows.size(); ++i) {
+      if (rows[i] < 0 || rows[i] >= rowCount) continue;
+      for (size_t j = 0; j < columns.size(); ++j) {
+        if (columns[j] < 0 || columns[j] >= columnCount) continue;
+        ui::listview::ReadCell(list, rows[i], columns[j], buffer);
+        wide[i * columns.size() + j] = buffer;
+      }
+    }
   });
+  for (size_t i = 0; i < rows.size(); ++i)
+    for (size_t j = 0; j < columns.size(); ++j) cells[i][j] = ui::GbkFromWide(wide[i * columns.size() + j]);
   return cells;
 }
 

@@ -1,0 +1,236 @@
+// The batch operations of the address list in the Win32 window system: a real list view filled
+// with ReplaceRows and read back with CellsOf, from the window thread and from a worker; one
+// crossing to the window thread per batch, the list at its top and drawn once afterwards.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/window_layouts.h"
+#include "platform/win32/win32_window.h"
+#include "platform/win32/win_text.h"
+#include "platform/win32/window_system.h"
+#include "platform/win32/window_system_native.h"
+
+namespace corvane {
+namespace {
+
+namespace mw = app::main_window;
+using Rows = std::vector<std::vector<std::string>>;
+
+constexpr int kColumns = 7;
+
+// Rows as the address list shows them, with a kind text in GBK, some empty and some long cells.
+Rows AddressRows(int count, const std::string& tag = "") {
+  const char* kinds[] = {"IP-地址", "IP-网关", "DHCP-IP", " 主-WINS-IP", "辅-WINS-IP"};
+  Rows rows;
+  for (int i = 0; i < count; ++i) {
+    rows.push_back({std::to_string(i + 1), "10." + std::to_string(i / 65536) + "." + std::to_string(i / 256 % 256) +
+                                               "." + std::to_string(i % 256),
+                    "255.255.255.0", std::to_string(1000 + i), i % 7 == 0 ? "" : std::to_string(i * 37),
+                    "4" + tag, kinds[i % 5]});
+  }
+  return rows;
+}
+
+// The cells a row of `rows` shows: cut or padded to the seven columns.
+Rows AsShown(Rows rows) {
+  for (auto& row : rows) row.resize(kColumns);
+  return rows;
+}
+
+std::vector<int> Range(int count) {
+  std::vector<int> v;
+  for (int i = 0; i < count; ++i) v.push_back(i);
+  return v;
+}
+
+// Sent messages of the private "run this on the window thread" kind, counted on the window thread.
+std::atomic<int> g_crossings{0};
+HWND g_countedWindow = nullptr;
+
+LRESULT CALLBACK CountCrossings(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HC_ACTION) {
+    const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (sent->hwnd == g_countedWindow && sent->message == win32::detail::kInvokeMessage) ++g_crossings;
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Paints of the list view, counted by a subclass procedure.
+LRESULT CALLBACK CountPaints(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR counter) {
+  if (message == WM_PAINT) ++*reinterpret_cast<int*>(counter);
+  return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+class WineListBatch : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    system_ = win32::MakeWindowSystem();
+    window_ = system_->CreateMainWindow(app::MainWindowSpec(), [](platform::Window&, const platform::Event&) {});
+    ASSERT_NE(window_, nullptr);
+    list_ = win32::NativeControlHandle(*window_, mw::kAddressList);
+    ASSERT_NE(list_, nullptr);
+    Pump(200);
+  }
+
+  void TearDown() override {
+    system_.reset();
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+  }
+
+  // Lets the window work for `milliseconds`.
+  void Pump(DWORD milliseconds) {
+    const DWORD start = GetTickCount();
+    do {
+      system_->ProcessPendingEvents();
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    } while (GetTickCount() - start < milliseconds);
+    system_->ProcessPendingEvents();
+  }
+
+  int RowCount() { return static_cast<int>(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0)); }
+  int TopRow() { return static_cast<int>(SendMessageW(list_, LVM_GETTOPINDEX, 0, 0)); }
+
+  // One cell straight from the control, without the window system.
+  std::string CellOfControl(int row, int column) {
+    wchar_t buffer[512] = {};
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = buffer;
+    item.cchTextMax = 512;
+    const LRESULT copied = SendMessageW(list_, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    return win32::ui::GbkFromWide(buffer, static_cast<size_t>(copied));
+  }
+
+  LPARAM RowData(int row) {
+    LVITEMW item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    item.lParam = -1;
+    SendMessageW(list_, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    return item.lParam;
+  }
+
+  std::unique_ptr<platform::WindowSystem> system_;
+  platform::Window* window_ = nullptr;
+  HWND list_ = nullptr;
+};
+
+TEST_F(WineListBatch, FillsTheListViewAndReadsEveryCellBack) {
+  Rows rows = AddressRows(1500);
+  rows[3] = {"4", "10.0.0.3"};                                        // shorter: the rest stays empty
+  rows[4].push_back("第八格");                                         // longer: the extra cell is dropped
+  rows[5][2] = std::string(700, 'm');                                  // longer than a first read buffer
+  rows[6] = {};                                                        // no cells at all
+  rows[8][1] = "网卡 " + std::string(300, 'x') + " 地址";
+  window_->ReplaceRows(mw::kAddressList, rows);
+
+  ASSERT_EQ(RowCount(), 1500);
+  const Rows shown = AsShown(rows);
+  const Rows read = window_->CellsOf(mw::kAddressList, Range(1500), Range(kColumns));
+  ASSERT_EQ(read.size(), shown.size());
+  for (size_t i = 0; i < shown.size(); ++i) ASSERT_EQ(read[i], shown[i]) << "row " << i;
+  // The control itself holds the same texts, and every row's data is 0.
+  for (int row : {0, 3, 4, 6, 8, 1499}) {
+    for (int column = 0; column < kColumns; ++column) {
+      if (shown[row][column].size() < 500) {
+        EXPECT_EQ(CellOfControl(row, column), shown[row][column]) << row;
+      }
+    }
+    EXPECT_EQ(RowData(row), 0);
+  }
+  EXPECT_EQ(window_->Cell(mw::kAddressList, 1499, 6), "辅-WINS-IP");
+
+  // Rows and columns the list lacks read empty; the order of the request is kept.
+  const Rows odd = window_->CellsOf(mw::kAddressList, {1499, -1, 1500, 0}, {6, 7, -1, 1});
+  EXPECT_EQ(odd, (Rows{{"辅-WINS-IP", "", "", shown[1499][1]}, {"", "", "", ""}, {"", "", "", ""},
+                       {shown[0][6], "", "", shown[0][1]}}));
+  EXPECT_TRUE(window_->CellsOf(mw::kAddressList, {}, {1, 2}).empty());
+
+  // A second batch replaces the first; an empty one empties the list.
+  window_->ReplaceRows(mw::kAddressList, AddressRows(3, "x"));
+  EXPECT_EQ(RowCount(), 3);
+  EXPECT_EQ(window_->CellsOf(mw::kAddressList, {2}, {0, 5, 6}), (Rows{{"3", "4x", "DHCP-IP"}}));
+  window_->ReplaceRows(mw::kAddressList, {});
+  EXPECT_EQ(RowCount(), 0);
+
+  // Controls that are no list are left alone.
+  window_->ReplaceRows(mw::kLog, rows);
+  window_->ReplaceRows("no such control", rows);
+  EXPECT_EQ(window_->Text(mw::kLog), "");
+  EXPECT_EQ(window_->CellsOf(mw::kLog, {0}, {0}), (Rows{{""}}));
+}
+
+TEST_F(WineListBatch, FromAWorkerEachBatchCrossesToTheWindowThreadOnce) {
+  g_crossings = 0;
+  g_countedWindow = win32::NativeWindowHandle(*window_);
+  HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, CountCrossings, nullptr, GetCurrentThreadId());
+  ASSERT_NE(hook, nullptr);
+
+  const Rows rows = AddressRows(1000);
+  Rows read;
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    window_->ReplaceRows(mw::kAddressList, rows);
+    read = window_->CellsOf(mw::kAddressList, Range(1000), {6, 3, 1});
+    done = true;
+  });
+  const DWORD start = GetTickCount();
+  while (!done && GetTickCount() - start < 60000) {
+    system_->ProcessPendingEvents();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+  worker.join();
+  UnhookWindowsHookEx(hook);
+  ASSERT_TRUE(done);
+  EXPECT_EQ(g_crossings, 2);
+  EXPECT_EQ(RowCount(), 1000);
+  ASSERT_EQ(read.size(), 1000u);
+  for (size_t i = 0; i < read.size(); ++i)
+    ASSERT_EQ(read[i], (std::vector<std::string>{rows[i][6], rows[i][3], rows[i][1]})) << "row " << i;
+}
+
+TEST_F(WineListBatch, AScrolledListIsBackAtItsTopAndDrawnOnceAfterTheBatch) {
+  window_->ReplaceRows(mw::kAddressList, AddressRows(500));
+  SendMessageW(list_, LVM_ENSUREVISIBLE, 499, FALSE);
+  Pump(100);
+  ASSERT_GT(TopRow(), 400);
+  ASSERT_GT(GetScrollPos(list_, SB_VERT), 400);
+
+  int paints = 0;
+  ASSERT_TRUE(SetWindowSubclass(list_, CountPaints, 1, reinterpret_cast<DWORD_PTR>(&paints)));
+  Pump(100);
+  paints = 0;
+  window_->ReplaceRows(mw::kAddressList, AddressRows(300, "y"));
+  // Nothing was drawn while the rows went in; the list waits for one paint.
+  EXPECT_EQ(paints, 0);
+  RECT update{};
+  EXPECT_TRUE(GetUpdateRect(list_, &update, FALSE));
+  EXPECT_EQ(TopRow(), 0);
+  EXPECT_EQ(GetScrollPos(list_, SB_VERT), 0);
+  Pump(200);
+  EXPECT_EQ(paints, 1);
+  EXPECT_EQ(TopRow(), 0);
+  EXPECT_EQ(window_->Cell(mw::kAddressList, 299, 5), "4y");
+
+  // Fewer rows than the list can show: still at the top.
+  SendMessageW(list_, LVM_ENSUREVISIBLE, 299, FALSE);
+  Pump(50);
+  window_->ReplaceRows(mw::kAddressList, AddressRows(5));
+  Pump(50);
+  EXPECT_EQ(TopRow(), 0);
+  EXPECT_EQ(GetScrollPos(list_, SB_VERT), 0);
+  RemoveWindowSubclass(list_, CountPaints, 1);
+}
+
+}  // namespace
+}  // namespace corvane
