@@ -1,5 +1,8 @@
 #include "address_ops/delete_addresses.h"
 
+#include <string>
+#include <vector>
+
 #include "address_ops/address_store.h"
 #include "app/activity_log.h"
 #include "app/adapter_model.h"
@@ -39,11 +42,15 @@ void DeleteSelectedAddresses(app::AppContext& context) {
   int32_t deleted = 0;
   int32_t failed = 0;
   const std::string ipKind = app::KindText(app::AddressKind::Ip);
-  for (int row : rows) {
-    if (w.Cell(mw::kAddressList, row, 6) == ipKind) {
+  // The kind, context and address cells of every selected row, read in one call. The list is not
+  // refilled before the refresh below, so the cells stay those of the rows being worked on.
+  enum { kKind, kContext, kAddress };
+  const std::vector<std::vector<std::string>> cells = w.CellsOf(mw::kAddressList, rows, {6, 3, 1});
+  for (const std::vector<std::string>& row : cells) {
+    if (row[kKind] == ipKind) {
       ++qualifying;
-      uint32_t result = context.services.ipHelper.DeleteIPAddress(ParseContextCell(w.Cell(mw::kAddressList, row, 3)));
-      const std::string address = w.Cell(mw::kAddressList, row, 1);
+      uint32_t result = context.services.ipHelper.DeleteIPAddress(ParseContextCell(row[kContext]));
+      const std::string& address = row[kAddress];
       if (result == 0) {
         ++deleted;
         app::AppendLog(context, "成功删除IP-地址 " + address);

@@ -1,6 +1,7 @@
 #include "app/adapter_view.h"
 
 #include <cstdio>
+#include <vector>
 
 #include "app/activity_log.h"
 #include "app/app_context.h"
@@ -26,6 +27,12 @@ int32_t CurrentAdapterIndex(AppContext& context) {
   if (position < 0) return -1;
   return static_cast<int32_t>(context.window->ItemData(mw::kSelector, position));
 }
+
+// Building a row takes a microsecond or two, and a round of pending events costs a call into the
+// window system (on Windows a look at the thread's message queue). A walk lets the window process
+// its events after this many entries and at its end, so the window stays live through tables of
+// any size without paying that call for every entry.
+constexpr size_t kEntriesPerEventRound = 256;
 
 struct KindFilter {
   AddressKind kind;
@@ -89,28 +96,32 @@ void FillAddressList(AppContext& context, const AdapterSnapshot& snapshot) {
   platform::Window& w = *context.window;
   platform::WindowSystem& windows = context.services.windows;
   const int32_t selected = context.selectedAdapterIndex;
-  w.DeleteAllRows(mw::kAddressList);
+  // The rows are decided here and handed to the list in one batch: one call to the window, which
+  // inserts them with drawing off and draws the list once.
+  std::vector<std::vector<std::string>> rows;
   for (const KindFilter& filter : kKindFilters) {
     if (!w.IsChecked(filter.checkBox)) continue;
+    const std::string kindText = KindText(filter.kind);
+    size_t sinceEvents = 0;
     for (const auto& [address, row] : snapshot.table(filter.kind)) {
       if (static_cast<int64_t>(row.adapterIndex) == selected) {
-        int n = w.RowCount(mw::kAddressList);
-        int r = w.AppendRow(mw::kAddressList, text::Decimal(static_cast<int64_t>(n) + 1));
-        w.SetCell(mw::kAddressList, r, 1, row.address);
-        w.SetCell(mw::kAddressList, r, 2, row.mask);
-        w.SetCell(mw::kAddressList, r, 3, text::Decimal(row.context));
-        w.SetCell(mw::kAddressList, r, 4, text::Decimal(static_cast<uint64_t>(row.next)));
-        w.SetCell(mw::kAddressList, r, 5, text::Decimal(row.adapterIndex));
-        w.SetCell(mw::kAddressList, r, 6, KindText(filter.kind));
+        rows.push_back({text::Decimal(static_cast<uint64_t>(rows.size()) + 1), row.address, row.mask,
+                        text::Decimal(row.context), text::Decimal(static_cast<uint64_t>(row.next)),
+                        text::Decimal(row.adapterIndex), kindText});
       }
-      windows.ProcessPendingEvents();
+      if (++sinceEvents == kEntriesPerEventRound) {
+        windows.ProcessPendingEvents();
+        sinceEvents = 0;
+      }
     }
+    windows.ProcessPendingEvents();
     if (filter.kind == AddressKind::Ip) {
       AppendLog(context, w.Text(mw::kSelector) + " 共计" +
                              text::Decimal(static_cast<uint64_t>(snapshot.table(AddressKind::Ip).Size())) +
                              "个IP-地址.");
     }
   }
+  w.ReplaceRows(mw::kAddressList, rows);
 }
 
 std::string StatusText(int32_t status) {

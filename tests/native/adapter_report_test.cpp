@@ -227,13 +227,99 @@ TEST_F(AddressListTest, TheTotalCountsTheAddressesOfAllAdapters) {
   EXPECT_NE(std::find(log.begin(), log.end(), "甲 共计4个IP-地址."), log.end());
 }
 
-TEST_F(AddressListTest, TheWindowProcessesEventsAfterEveryTableEntry) {
+TEST_F(AddressListTest, EachShowingReplacesTheRowsInOneBatch) {
+  StartApp();
+  for (const char* box : {mw::kShowGateway, mw::kShowDhcp, mw::kShowPrimaryWins, mw::kShowSecondaryWins})
+    Main().Click(box);
+  const int before = Main().batchCalls();
+  Main().ChooseItem(mw::kSelector, 0);
+  EXPECT_EQ(Main().batchCalls() - before, 1);
+  EXPECT_EQ(ListRows().size(), 7u);
+  Main().Click(mw::kRefreshButton);
+  EXPECT_EQ(Main().batchCalls() - before, 2);
+  EXPECT_EQ(ListRows().size(), 7u);
+  // Nothing selected: the batch is empty and empties the list.
+  Context().selectedAdapterIndex = -1;
+  app::FillAddressList(Context(), *Context().snapshot.Load());
+  EXPECT_EQ(Main().batchCalls() - before, 3);
+  EXPECT_TRUE(ListRows().empty());
+}
+
+TEST_F(AddressListTest, TheWindowProcessesEventsAtTheEndOfEveryWalk) {
   StartApp();
   for (const char* box : {mw::kShowGateway, mw::kShowDhcp, mw::kShowPrimaryWins, mw::kShowSecondaryWins})
     Main().Click(box);
   int before = windows.pendingEventRounds();
   Main().ChooseItem(mw::kSelector, 0);
-  EXPECT_EQ(windows.pendingEventRounds() - before, 7);
+  EXPECT_EQ(windows.pendingEventRounds() - before, 5);
+  // An unchecked kind is not walked.
+  Main().Click(mw::kShowDhcp);
+  before = windows.pendingEventRounds();
+  Main().ChooseItem(mw::kSelector, 0);
+  EXPECT_EQ(windows.pendingEventRounds() - before, 4);
+}
+
+class LargeAddressListTest : public AppTest {
+ protected:
+  // Adapter 4 with `count` addresses 10.a.b.c, then adapter 20 with 5 of its own.
+  void SetUp() override {
+    std::vector<std::string> addresses;
+    for (int i = 0; i < kCount; ++i)
+      addresses.push_back("10." + std::to_string(i / 65536) + "." + std::to_string(i / 256 % 256) + "." +
+                          std::to_string(i % 256));
+    machine.AddAdapter(Ethernet(4, u"本地连接", addresses));
+    machine.AddAdapter(Ethernet(20, u"本地连接 2", {"172.16.0.1", "172.16.0.2", "172.16.0.3", "172.16.0.4", "172.16.0.5"}));
+  }
+  static constexpr int kCount = 600;
+};
+
+TEST_F(LargeAddressListTest, EveryRowAndCellAsTheTableHoldsThemInTableOrder) {
+  StartApp();
+  Main().ChooseItem(mw::kSelector, 0);
+  auto snapshot = Context().snapshot.Load();
+  std::vector<Strings> expected;
+  for (const auto& [address, row] : snapshot->table(app::AddressKind::Ip)) {
+    if (row.adapterIndex != 4) continue;
+    expected.push_back({std::to_string(expected.size() + 1), row.address, row.mask, std::to_string(row.context),
+                        std::to_string(static_cast<uint64_t>(row.next)), "4", "IP-地址"});
+  }
+  ASSERT_EQ(expected.size(), static_cast<size_t>(kCount));
+  EXPECT_EQ(ListRows(), expected);
+  EXPECT_EQ(expected[kCount - 1][1], "10.0.2.87");
+  EXPECT_EQ(expected[kCount - 1][4], "0");
+  Strings log = Log();
+  EXPECT_NE(std::find(log.begin(), log.end(), "本地连接 共计605个IP-地址."), log.end());
+
+  // The other adapter: its five rows numbered from one, the total the same.
+  Main().ChooseItem(mw::kSelector, 1);
+  auto rows = ListRows();
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(rows[0], (Strings{"1", "172.16.0.1", "255.255.255.0", "2001", rows[0][4], "20", "IP-地址"}));
+  EXPECT_EQ(rows[4][0], "5");
+  log = Log();
+  EXPECT_NE(std::find(log.begin(), log.end(), "本地连接 2 共计605个IP-地址."), log.end());
+}
+
+TEST_F(LargeAddressListTest, ALongWalkLetsTheWindowProcessEventsEvery256EntriesAndAtItsEnd) {
+  StartApp();
+  // 605 entries in the IP table: rounds after entries 256 and 512 and at the end of the walk.
+  int before = windows.pendingEventRounds();
+  Main().ChooseItem(mw::kSelector, 0);
+  EXPECT_EQ(windows.pendingEventRounds() - before, 3);
+  // While the window processes them the busy state holds, and the list still shows its rows
+  // until the batch replaces them.
+  size_t rowsSeen = 0;
+  int rounds = 0;
+  windows.SetPendingEventsHook([&] {
+    ++rounds;
+    EXPECT_FALSE(Main().IsEnabled(mw::kRefreshButton));
+    rowsSeen = Main().Rows(mw::kAddressList).size();
+  });
+  Main().Click(mw::kRefreshButton);
+  windows.SetPendingEventsHook(nullptr);
+  EXPECT_EQ(rounds, 3);
+  EXPECT_EQ(rowsSeen, static_cast<size_t>(kCount));
+  EXPECT_EQ(ListRows().size(), static_cast<size_t>(kCount));
 }
 
 class LeaseTimeTest : public ::testing::Test {
