@@ -28,11 +28,12 @@ int32_t CurrentAdapterIndex(AppContext& context) {
   return static_cast<int32_t>(context.window->ItemData(mw::kSelector, position));
 }
 
-// Building a row takes a microsecond or two, and a round of pending events costs a call into the
-// window system (on Windows a look at the thread's message queue). A walk lets the window process
-// its events after this many entries and at its end, so the window stays live through tables of
-// any size without paying that call for every entry.
-constexpr size_t kEntriesPerEventRound = 256;
+// A walk only builds rows in memory (a microsecond or two each); the window is busy with them only
+// during the one batch insert that follows. A round of pending events costs a call into the window
+// system and, on the window thread, whatever painting is pending (which a later round would redo),
+// so a walk lets the window process its events only every 4096 entries: a few milliseconds of
+// work apart, however large the tables grow.
+constexpr size_t kEntriesPerEventRound = 4096;
 
 struct KindFilter {
   AddressKind kind;
@@ -99,10 +100,10 @@ void FillAddressList(AppContext& context, const AdapterSnapshot& snapshot) {
   // The rows are decided here and handed to the list in one batch: one call to the window, which
   // inserts them with drawing off and draws the list once.
   std::vector<std::vector<std::string>> rows;
+  size_t sinceEvents = 0;
   for (const KindFilter& filter : kKindFilters) {
     if (!w.IsChecked(filter.checkBox)) continue;
     const std::string kindText = KindText(filter.kind);
-    size_t sinceEvents = 0;
     for (const auto& [address, row] : snapshot.table(filter.kind)) {
       if (static_cast<int64_t>(row.adapterIndex) == selected) {
         rows.push_back({text::Decimal(static_cast<uint64_t>(rows.size()) + 1), row.address, row.mask,
@@ -114,7 +115,6 @@ void FillAddressList(AppContext& context, const AdapterSnapshot& snapshot) {
         sinceEvents = 0;
       }
     }
-    windows.ProcessPendingEvents();
     if (filter.kind == AddressKind::Ip) {
       AppendLog(context, w.Text(mw::kSelector) + " 共计" +
                              text::Decimal(static_cast<uint64_t>(snapshot.table(AddressKind::Ip).Size())) +

@@ -24,8 +24,8 @@ void RefreshAdapters(AppContext& context);
 void SelectAdapter(AppContext& context);
 
 // Refills the address list for the selected adapter from the kinds whose boxes are checked: the
-// rows are built from the snapshot and replace the list's rows in one batch. Each walk of a table
-// lets the window process its pending events every 256 entries and at its end.
+// rows are built from the snapshot and replace the list's rows in one batch. The walks of the
+// tables let the window process its pending events after every 4096 entries.
 void FillAddressList(AppContext& context, const AdapterSnapshot& snapshot);
 // Address list, report, adapter context, log lines and the properties menu item.
 void ShowSelectedAdapter(AppContext& context);

@@ -245,32 +245,24 @@ TEST_F(AddressListTest, EachShowingReplacesTheRowsInOneBatch) {
   EXPECT_TRUE(ListRows().empty());
 }
 
-TEST_F(AddressListTest, TheWindowProcessesEventsAtTheEndOfEveryWalk) {
+TEST_F(AddressListTest, AShortFillIsOneBatchWithoutAnEventRound) {
   StartApp();
   for (const char* box : {mw::kShowGateway, mw::kShowDhcp, mw::kShowPrimaryWins, mw::kShowSecondaryWins})
     Main().Click(box);
-  int before = windows.pendingEventRounds();
+  const int before = windows.pendingEventRounds();
   Main().ChooseItem(mw::kSelector, 0);
-  EXPECT_EQ(windows.pendingEventRounds() - before, 5);
-  // An unchecked kind is not walked.
-  Main().Click(mw::kShowDhcp);
-  before = windows.pendingEventRounds();
-  Main().ChooseItem(mw::kSelector, 0);
-  EXPECT_EQ(windows.pendingEventRounds() - before, 4);
+  EXPECT_EQ(windows.pendingEventRounds() - before, 0);
+  EXPECT_EQ(ListRows().size(), 7u);
 }
 
 class LargeAddressListTest : public AppTest {
  protected:
-  // Adapter 4 with `count` addresses 10.a.b.c, then adapter 20 with 5 of its own.
+  // Adapter 4 with kCount addresses 10.a.b.c, then adapter 20 with 5 of its own.
   void SetUp() override {
-    std::vector<std::string> addresses;
-    for (int i = 0; i < kCount; ++i)
-      addresses.push_back("10." + std::to_string(i / 65536) + "." + std::to_string(i / 256 % 256) + "." +
-                          std::to_string(i % 256));
-    machine.AddAdapter(Ethernet(4, u"本地连接", addresses));
+    machine.AddAdapter(Ethernet(4, u"本地连接", ManyAddresses(kCount)));
     machine.AddAdapter(Ethernet(20, u"本地连接 2", {"172.16.0.1", "172.16.0.2", "172.16.0.3", "172.16.0.4", "172.16.0.5"}));
   }
-  static constexpr int kCount = 600;
+  static constexpr int kCount = 5000;
 };
 
 TEST_F(LargeAddressListTest, EveryRowAndCellAsTheTableHoldsThemInTableOrder) {
@@ -285,10 +277,10 @@ TEST_F(LargeAddressListTest, EveryRowAndCellAsTheTableHoldsThemInTableOrder) {
   }
   ASSERT_EQ(expected.size(), static_cast<size_t>(kCount));
   EXPECT_EQ(ListRows(), expected);
-  EXPECT_EQ(expected[kCount - 1][1], "10.0.2.87");
+  EXPECT_EQ(expected[kCount - 1][1], "10.0.19.135");
   EXPECT_EQ(expected[kCount - 1][4], "0");
   Strings log = Log();
-  EXPECT_NE(std::find(log.begin(), log.end(), "本地连接 共计605个IP-地址."), log.end());
+  EXPECT_NE(std::find(log.begin(), log.end(), "本地连接 共计5005个IP-地址."), log.end());
 
   // The other adapter: its five rows numbered from one, the total the same.
   Main().ChooseItem(mw::kSelector, 1);
@@ -297,15 +289,15 @@ TEST_F(LargeAddressListTest, EveryRowAndCellAsTheTableHoldsThemInTableOrder) {
   EXPECT_EQ(rows[0], (Strings{"1", "172.16.0.1", "255.255.255.0", "2001", rows[0][4], "20", "IP-地址"}));
   EXPECT_EQ(rows[4][0], "5");
   log = Log();
-  EXPECT_NE(std::find(log.begin(), log.end(), "本地连接 2 共计605个IP-地址."), log.end());
+  EXPECT_NE(std::find(log.begin(), log.end(), "本地连接 2 共计5005个IP-地址."), log.end());
 }
 
-TEST_F(LargeAddressListTest, ALongWalkLetsTheWindowProcessEventsEvery256EntriesAndAtItsEnd) {
+TEST_F(LargeAddressListTest, ALongWalkLetsTheWindowProcessEventsEvery4096Entries) {
   StartApp();
-  // 605 entries in the IP table: rounds after entries 256 and 512 and at the end of the walk.
+  // 5005 entries in the IP table: one round, after the 4096th.
   int before = windows.pendingEventRounds();
   Main().ChooseItem(mw::kSelector, 0);
-  EXPECT_EQ(windows.pendingEventRounds() - before, 3);
+  EXPECT_EQ(windows.pendingEventRounds() - before, 1);
   // While the window processes them the busy state holds, and the list still shows its rows
   // until the batch replaces them.
   size_t rowsSeen = 0;
@@ -317,7 +309,7 @@ TEST_F(LargeAddressListTest, ALongWalkLetsTheWindowProcessEventsEvery256EntriesA
   });
   Main().Click(mw::kRefreshButton);
   windows.SetPendingEventsHook(nullptr);
-  EXPECT_EQ(rounds, 3);
+  EXPECT_EQ(rounds, 1);
   EXPECT_EQ(rowsSeen, static_cast<size_t>(kCount));
   EXPECT_EQ(ListRows().size(), static_cast<size_t>(kCount));
 }

@@ -38,6 +38,8 @@ TEST_F(AdapterViewTest, StartUpSelectsTheLastAdapterAndLeavesTheBusyStateOff) {
 
 TEST_F(AdapterViewTest, TheBusyStateCoversTheFourControlsAndNothingElse) {
   AddAdapters(1);
+  // Enough addresses for the fill to let the window process its events on the way.
+  machine.AddAdapter(Ethernet(20, u"服务器", ManyAddresses(4096)));
   StartApp();
   bool sawBusy = false;
   windows.SetPendingEventsHook([&] {

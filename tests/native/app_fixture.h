@@ -39,11 +39,22 @@ inline sim::SimAdapter Ethernet(uint32_t index, std::u16string name, std::vector
   return a;
 }
 
+// `count` distinct addresses 10.a.b.c, counting up from 10.0.0.0.
+inline std::vector<std::string> ManyAddresses(int count) {
+  std::vector<std::string> addresses;
+  for (int i = 0; i < count; ++i)
+    addresses.push_back("10." + std::to_string(i / 65536) + "." + std::to_string(i / 256 % 256) + "." +
+                        std::to_string(i % 256));
+  return addresses;
+}
+
 class AppTest : public ::testing::Test {
  protected:
   void TearDown() override {
     machine.WaitForThreads();
-    if (windows.mainWindow() != nullptr) EXPECT_EQ(windows.mainWindow()->unknownNames(), std::vector<std::string>{});
+    if (windows.mainWindow() != nullptr) {
+      EXPECT_EQ(windows.mainWindow()->unknownNames(), std::vector<std::string>{});
+    }
   }
 
   // Starts the program and waits for the first enumeration to end.

@@ -35,9 +35,21 @@ std::wstring WindowText(HWND hwnd) {
   return text;
 }
 
+DrawingPause::DrawingPause(HWND hwnd)
+    : hwnd_(hwnd), paused_((GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_VISIBLE) != 0) {
+  if (paused_) DefWindowProcW(hwnd_, WM_SETREDRAW, FALSE, 0);
+}
+
+DrawingPause::~DrawingPause() {
+  if (!paused_) return;
+  DefWindowProcW(hwnd_, WM_SETREDRAW, TRUE, 0);
+  RedrawWindow(hwnd_, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
 namespace edit {
 
 void Append(HWND edit, const std::wstring& text) {
+  const DrawingPause pause(edit);
   const int end = GetWindowTextLengthW(edit);
   SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(end), static_cast<LPARAM>(end));
   SendMessageW(edit, EM_SCROLLCARET, 0, 0);

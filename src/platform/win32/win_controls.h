@@ -17,6 +17,23 @@ HFONT CreatePointFont(const std::wstring& face, int points, BYTE charset);
 
 std::wstring WindowText(HWND hwnd);
 
+// The drawing of a window switched off while the object lives: nothing of the window is drawn,
+// not even its scroll bars, which a control otherwise redraws at once on every change of its
+// content. At the end the whole window, frame and children included, is marked for one repaint.
+// It is the window's own WM_SETREDRAW, asked of DefWindowProc since some controls keep the
+// message to themselves; a hidden window is left as it is.
+class DrawingPause {
+ public:
+  explicit DrawingPause(HWND hwnd);
+  ~DrawingPause();
+  DrawingPause(const DrawingPause&) = delete;
+  DrawingPause& operator=(const DrawingPause&) = delete;
+
+ private:
+  HWND hwnd_;
+  bool paused_;
+};
+
 namespace edit {
 // Caret to the end, caret into view, then the (empty) selection replaced with `text`.
 void Append(HWND edit, const std::wstring& text);

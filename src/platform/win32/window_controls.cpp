@@ -40,6 +40,12 @@ void Win32Window::SetText(const std::string& control, const std::string& text) {
         SetWindowTextW(c->hwnd, wide.c_str());
         RepaintUnder(c->hwnd);
         break;
+      case ControlKind::Edit:
+      case ControlKind::MultiLineEdit: {
+        const ui::DrawingPause pause(c->hwnd);
+        SetWindowTextW(c->hwnd, wide.c_str());
+        break;
+      }
       default:
         SetWindowTextW(c->hwnd, wide.c_str());
         break;
@@ -253,12 +259,11 @@ void Win32Window::ReplaceRows(const std::string& control, const std::vector<std:
   const WideRows wide = ToWideRows(rows, std::max<size_t>(1, c->layout->columns.size()));
   Run([&] {
     HWND list = c->hwnd;
-    // Emptied while drawing is on, the list takes its scroll position back to the top and only
-    // marks itself for repainting (nothing is drawn before this work returns). Some list views
-    // scroll with an immediate repaint, even with drawing off, when told to later.
-    ui::listview::DeleteAll(list);
-    // No repaint per inserted row: drawing is off during the insert, the list is drawn once.
+    // Nothing is drawn until the rows are in, the scroll bar included; then one repaint.
+    const ui::DrawingPause pause(list);
+    // The list's own switch as well: no layout work per inserted row.
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    ui::listview::DeleteAll(list);
     SendMessageW(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows.size()), 0);
     int next = 0;
     for (size_t r = 0; r < rows.size(); ++r) {
@@ -271,10 +276,9 @@ void Win32Window::ReplaceRows(const std::string& control, const std::vector<std:
       for (size_t k = first + 1; k < end; ++k)
         if (*wide.cell(k) != L'\0') ui::listview::SetCell(list, row, static_cast<int>(k - first), wide.cell(k));
     }
-    // The first row at the top, as after a fresh fill (normally there already).
+    // The first row at the top, as after a fresh fill.
     if (next > 0 && SendMessageW(list, LVM_GETTOPINDEX, 0, 0) != 0) SendMessageW(list, LVM_ENSUREVISIBLE, 0, FALSE);
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
-    RedrawWindow(list, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
   });
 }
 

@@ -50,9 +50,15 @@ LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     case WM_COMMAND:
       if (OnCommand(wParam, lParam)) return 0;
       break;
-    case WM_NOTIFY:
-      OnNotify(reinterpret_cast<const NMHDR*>(lParam));
+    case WM_NOTIFY: {
+      const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+      // A list being emptied need not tell of every row it drops (one LVN_DELETEITEM each).
+      if (header != nullptr && header->code == static_cast<UINT>(LVN_DELETEALLITEMS) &&
+          byHandle_.count(header->hwndFrom) != 0)
+        return TRUE;
+      OnNotify(header);
       break;
+    }
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
       if (HBRUSH brush = OnControlColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)))
