@@ -1,6 +1,7 @@
 // The batch operations of the address list in the Win32 window system: a real list view filled
 // with ReplaceRows and read back with CellsOf, from the window thread and from a worker; one
-// crossing to the window thread per batch, the list at its top and drawn once afterwards.
+// crossing to the window thread per batch, the list at its top and drawn once afterwards. And the
+// log box, drawn once for many appended lines.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -230,6 +231,41 @@ TEST_F(WineListBatch, AScrolledListIsBackAtItsTopAndDrawnOnceAfterTheBatch) {
   EXPECT_EQ(TopRow(), 0);
   EXPECT_EQ(GetScrollPos(list_, SB_VERT), 0);
   RemoveWindowSubclass(list_, CountPaints, 1);
+}
+
+TEST_F(WineListBatch, LogLinesAreDrawnOnceAndTheLastStaysInView) {
+  HWND log = win32::NativeControlHandle(*window_, mw::kLog);
+  int paints = 0;
+  ASSERT_TRUE(SetWindowSubclass(log, CountPaints, 2, reinterpret_cast<DWORD_PTR>(&paints)));
+  Pump(100);
+  paints = 0;
+  for (int i = 0; i < 40; ++i) window_->AppendText(mw::kLog, "12:00:00：第" + std::to_string(i) + "行\r\n");
+  window_->SetText(mw::kReport, "连接名称：本地连接\r\n网卡状态：已连接");
+  EXPECT_EQ(paints, 0);
+  EXPECT_TRUE(GetWindowLongPtrW(log, GWL_STYLE) & WS_VISIBLE);
+  Pump(200);
+  EXPECT_EQ(paints, 1);
+  // The caret and the view at the end: the last line is among the visible ones, and the scroll
+  // bar tells the same first line as the box.
+  const int lines = static_cast<int>(SendMessageW(log, EM_GETLINECOUNT, 0, 0));
+  const int first = static_cast<int>(SendMessageW(log, EM_GETFIRSTVISIBLELINE, 0, 0));
+  EXPECT_GT(first, 0);
+  RECT client{};
+  GetClientRect(log, &client);
+  const LRESULT lastLine = SendMessageW(log, EM_POSFROMCHAR, SendMessageW(log, EM_LINEINDEX, lines - 2, 0), 0);
+  EXPECT_LT(static_cast<short>(HIWORD(lastLine)), client.bottom);
+  EXPECT_GE(static_cast<short>(HIWORD(lastLine)), 0);
+  EXPECT_EQ(GetScrollPos(log, SB_VERT), first);
+  EXPECT_EQ(window_->Text(mw::kReport), "连接名称：本地连接\r\n网卡状态：已连接");
+  RemoveWindowSubclass(log, CountPaints, 2);
+
+  // A hidden box stays hidden.
+  ShowWindow(log, SW_HIDE);
+  window_->AppendText(mw::kLog, "末行\r\n");
+  EXPECT_FALSE(IsWindowVisible(log));
+  ShowWindow(log, SW_SHOW);
+  const std::string text = window_->Text(mw::kLog);
+  EXPECT_EQ(text.substr(text.size() - 6), "末行\r\n");
 }
 
 }  // namespace
