@@ -264,6 +264,13 @@ int main(int argc, char** argv) {
       if (m != 4 * n) continue;
       std::printf("t(%d)/t(%d): first fill %.2f, refresh %.2f, bare insert %.2f, batch insert %.2f\n", m, n,
                   t.firstFill / s.firstFill, t.refresh / s.refresh, t.bare / s.bare, t.batch / s.batch);
+      // What the further rows cost, without the parts that do not grow with n (creating the
+      // window, the report, the log lines).
+      const double bareGrowth = t.bare - s.bare;
+      std::printf("t(%d)-t(%d): first fill %+.1f ms, refresh %+.1f ms, bare insert %+.1f ms; "
+                  "first fill/bare %.2f, refresh/bare %.2f\n",
+                  m, n, t.firstFill - s.firstFill, t.refresh - s.refresh, bareGrowth,
+                  (t.firstFill - s.firstFill) / bareGrowth, (t.refresh - s.refresh) / bareGrowth);
     }
   }
   std::fflush(stdout);
