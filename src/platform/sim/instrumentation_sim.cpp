@@ -202,6 +202,124 @@ void AutomationSim::Uninitialize() {
   s_.Record("CoUninitialize()");
 }
 
+namespace {
+
+bool ThreadInitialized(const Machine::State& s) {
+  auto it = s.comInitializations.find(std::this_thread::get_id());
+  return it != s.comInitializations.end() && it->second > 0;
+}
+
+class WmiEnumeratorSim final : public platform::WmiEnumerator {
+ public:
+  WmiEnumeratorSim(Machine::State& s, std::vector<WmiObject> rows) : s_(s), rows_(std::move(rows)) {}
+  HResult Next(WmiObject* object) override {
+    std::lock_guard lock(s_.mutex);
+    HResult hr = platform::kSOk;
+    if (object != nullptr) object->clear();
+    if (auto f = s_.TakeFailure("IEnumWbemClassObject::Next")) {
+      hr = static_cast<HResult>(*f);
+    } else if (next_ >= rows_.size()) {
+      hr = platform::kWbemSFalse;
+    } else if (object != nullptr) {
+      *object = rows_[next_++];
+    }
+    s_.Record("IEnumWbemClassObject::Next -> " + HrText(hr));
+    return hr;
+  }
+
+ private:
+  Machine::State& s_;
+  std::vector<WmiObject> rows_;
+  size_t next_ = 0;
+};
+
+class WmiServicesSim final : public platform::WmiServices {
+ public:
+  WmiServicesSim(Machine::State& s, AutomationSim& automation, std::string nameSpace)
+      : s_(s), automation_(automation), nameSpace_(std::move(nameSpace)) {}
+  HResult SetProxyBlanket() override {
+    std::lock_guard lock(s_.mutex);
+    HResult hr = platform::kSOk;
+    if (auto f = s_.TakeFailure("CoSetProxyBlanket")) hr = static_cast<HResult>(*f);
+    s_.Record("CoSetProxyBlanket(10, 0, 3, 3) -> " + HrText(hr));
+    return hr;
+  }
+  HResult ExecQuery(const std::string& wql, std::unique_ptr<platform::WmiEnumerator>* results) override {
+    std::lock_guard lock(s_.mutex);
+    if (results != nullptr) results->reset();
+    std::vector<WmiObject> rows;
+    HResult hr = automation_.ExecQuery(nameSpace_, wql, &rows);
+    if (platform::Succeeded(hr) && results != nullptr)
+      *results = std::make_unique<WmiEnumeratorSim>(s_, std::move(rows));
+    return hr;
+  }
+  HResult ExecMethod(const std::string& objectPath, const std::string& method, const WmiObject* inParams,
+                     WmiObject* outParams) override {
+    static const WmiObject kNone;
+    return automation_.ExecMethod(nameSpace_, objectPath, method, inParams != nullptr ? *inParams : kNone,
+                                  outParams);
+  }
+
+ private:
+  Machine::State& s_;
+  AutomationSim& automation_;
+  std::string nameSpace_;
+};
+
+class WmiLocatorSim final : public platform::WmiLocator {
+ public:
+  WmiLocatorSim(Machine::State& s, AutomationSim& automation) : s_(s), automation_(automation) {}
+  HResult ConnectServer(const std::string& nameSpace, std::unique_ptr<platform::WmiServices>* services) override {
+    std::lock_guard lock(s_.mutex);
+    auto finish = [&](HResult hr) {
+      s_.Record("IWbemLocator::ConnectServer(" + nameSpace + ") -> " + HrText(hr));
+      return hr;
+    };
+    if (services != nullptr) services->reset();
+    if (auto f = s_.TakeFailure("ConnectServer")) return finish(static_cast<HResult>(*f));
+    if (!EqualsIgnoreCase(nameSpace, "root\\cimv2")) return finish(kWbemEInvalidNamespace);
+    if (services == nullptr) return finish(platform::kEFail);
+    *services = std::make_unique<WmiServicesSim>(s_, automation_, nameSpace);
+    return finish(platform::kSOk);
+  }
+
+ private:
+  Machine::State& s_;
+  AutomationSim& automation_;
+};
+
+}  // namespace
+
+HResult AutomationSim::InitializeSecurity() {
+  std::lock_guard lock(s_.mutex);
+  HResult hr = platform::kSOk;
+  if (auto f = s_.TakeFailure("CoInitializeSecurity"))
+    hr = static_cast<HResult>(*f);
+  else if (s_.comSecurityInitialized)
+    hr = platform::kRpcETooLate;
+  else if (!ThreadInitialized(s_))
+    hr = platform::kCoENotInitialized;
+  else
+    s_.comSecurityInitialized = true;
+  s_.Record("CoInitializeSecurity(-1, 0, 3, EOAC_NONE) -> " + HrText(hr));
+  return hr;
+}
+
+HResult AutomationSim::CreateLocator(std::unique_ptr<platform::WmiLocator>* locator) {
+  std::lock_guard lock(s_.mutex);
+  auto finish = [&](HResult hr) {
+    s_.Record("CoCreateInstance(WbemLocator) -> " + HrText(hr));
+    return hr;
+  };
+  if (locator != nullptr) locator->reset();
+  if (auto f = s_.TakeFailure("CoCreateInstance(WbemLocator)")) return finish(static_cast<HResult>(*f));
+  if (!ThreadInitialized(s_)) return finish(platform::kCoENotInitialized);
+  if (!s_.instrumentationAvailable) return finish(platform::kClassNotRegistered);
+  if (locator == nullptr) return finish(platform::kEFail);
+  *locator = std::make_unique<WmiLocatorSim>(s_, *this);
+  return finish(platform::kSOk);
+}
+
 HResult AutomationSim::ExecQuery(const std::string& nameSpace, const std::string& wql,
                                  std::vector<WmiObject>* rows) {
   std::lock_guard lock(s_.mutex);
