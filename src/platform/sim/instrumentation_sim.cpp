@@ -118,7 +118,9 @@ std::vector<std::string> ArrayParam(const WmiObject& params, const char* name, b
 // The methods' own results (the ReturnValue of the Win32_NetworkAdapterConfiguration methods).
 constexpr int64_t kMethodOk = 0;
 constexpr int64_t kMethodInvalidMask = 66;
-constexpr int64_t kMethodInvalidGateway = 67;
+constexpr int64_t kMethodNotSupported = 64;  // SetGateways while the adapter uses DHCP
+constexpr int64_t kMethodTooManyGateways = 69;
+constexpr int64_t kMethodInvalidGateway = 71;
 constexpr int64_t kMethodInvalidInput = 68;
 constexpr int64_t kMethodInvalidAddress = 70;
 constexpr int64_t kMethodIpNotEnabled = 84;
@@ -153,6 +155,8 @@ int64_t EnableStatic(Machine::State& s, SimAdapter& a, const WmiObject& in) {
 int64_t SetGateways(Machine::State& s, SimAdapter& a, const WmiObject& in) {
   bool present = false;
   auto gateways = ArrayParam(in, "DefaultIPGateway", &present);
+  if (a.dhcpEnabled != 0) return kMethodNotSupported;
+  if (gateways.size() > 5) return kMethodTooManyGateways;
   std::vector<SimAddress> list;
   for (const auto& g : gateways) {
     if (g.empty()) continue;
