@@ -163,6 +163,32 @@ TEST_F(ScriptHostTest, ABrokenLineIsACompileErrorWithItsLine) {
   const platform::ScriptError error = host.Error();
   EXPECT_EQ(error.number, 1002);
   EXPECT_EQ(error.line, 10);
+  // What the dialog logs for it.
+  config::StaticOutcome outcome;
+  outcome.kind = config::StaticOutcome::Kind::ScriptError;
+  outcome.hr = sim::kScriptESyntax;
+  outcome.error = error;
+  EXPECT_EQ(config::StaticLogLine("本地连接", outcome), "本地连接 修改为静态IP失败！脚本错误1002,行10.");
+  // Nothing ran: a procedure that does not compile is not there to execute.
+  EXPECT_NE(host.ExecuteStatement("SetIP"), platform::kSOk);
+}
+
+TEST_F(ScriptHostTest, AWrongIndexOrValueInTheTextIsWhatTheSimulatedControlApplies) {
+  machine.AddAdapter(Ethernet(4, u"A", {"10.0.0.1"}));
+  machine.AddAdapter(Ethernet(5, u"B", {"10.0.0.2"}));
+  config::ScriptHost host(machine.automation());
+  ASSERT_EQ(host.AddCode(config::kSetIpResultDeclarations), platform::kSOk);
+  ASSERT_EQ(host.AddCode(Filled("172.16.0.9", "255.255.0.0", "172.16.0.1", "1.1.1.1", "", 5)), platform::kSOk);
+  ASSERT_EQ(host.ExecuteStatement("SetIP"), platform::kSOk);
+  platform::WmiValue value;
+  EXPECT_EQ(host.Eval("errEnable", &value), platform::kSOk);
+  EXPECT_EQ(value.AsText(), "0");
+  const std::vector<sim::SimAdapter> adapters = machine.Adapters();
+  EXPECT_EQ(adapters[0].ipAddresses[0].address, "10.0.0.1");  // index 4: untouched
+  ASSERT_EQ(adapters[1].ipAddresses.size(), 1u);
+  EXPECT_EQ(adapters[1].ipAddresses[0].address, "172.16.0.9");
+  EXPECT_EQ(adapters[1].ipAddresses[0].mask, "255.255.0.0");
+  EXPECT_EQ(adapters[1].dnsServers, Strings{"1.1.1.1"});
 }
 
 // --- the management connection and the lookups ---
