@@ -7,6 +7,7 @@
 #include "app/app_context.h"
 #include "app/stored_texts.h"
 #include "app/window_layouts.h"
+#include "config/tcpip_dialog.h"
 
 namespace corvane::app {
 
@@ -53,6 +54,8 @@ void Application::OnMenuItem(const std::string& item) {
     address_ops::OpenAddWindow(c);
   } else if (item == mw::kMenuDelete) {
     address_ops::DeleteSelectedAddresses(c);
+  } else if (item == mw::kMenuProperties) {
+    config::OpenTcpipDialog(c);
   }
 }
 

@@ -93,4 +93,40 @@ WindowSpec AddWindowSpec() {
   return w;
 }
 
+WindowSpec TcpipDialogSpec() {
+  using namespace tcpip_dialog;
+  WindowSpec w;
+  w.name = "属性窗口";
+  w.caption = kCaption;
+  w.x = 50;
+  w.y = 50;
+  w.width = 386;
+  w.height = 352;
+  auto inside = [](ControlSpec c, const char* group) {
+    c.parent = group;
+    return c;
+  };
+  w.controls.push_back(Control(kAutomatic, ControlKind::RadioButton, 16, 19, 184, 13, "自动获得 IP 地址(&O)"));
+  ControlSpec useStatic = Control(kStatic, ControlKind::RadioButton, 16, 49, 152, 13, "使用下面的 IP 地址(&S):");
+  useStatic.checked = true;
+  w.controls.push_back(useStatic);
+  w.controls.push_back(Control(kStaticGroup, ControlKind::GroupBox, 12, 70, 356, 112));
+  w.controls.push_back(inside(Control(kIpLabel, ControlKind::Label, 71, 25, 72, 13, "IP 地址(&I):"), kStaticGroup));
+  w.controls.push_back(inside(Control(kIp, ControlKind::IpAddress, 139, 20, 176, 24), kStaticGroup));
+  w.controls.push_back(inside(Control(kMaskLabel, ControlKind::Label, 65, 57, 72, 13, "子网掩码(&U):"), kStaticGroup));
+  w.controls.push_back(inside(Control(kMask, ControlKind::IpAddress, 139, 52, 176, 24), kStaticGroup));
+  w.controls.push_back(
+      inside(Control(kGatewayLabel, ControlKind::Label, 65, 86, 72, 13, "默认网关(&D):"), kStaticGroup));
+  w.controls.push_back(inside(Control(kGateway, ControlKind::IpAddress, 139, 81, 176, 24), kStaticGroup));
+  w.controls.push_back(Control(kDnsGroup, ControlKind::GroupBox, 12, 185, 356, 96));
+  w.controls.push_back(
+      inside(Control(kPreferredDnsLabel, ControlKind::Label, 24, 27, 128, 16, "首选 DNS 服务器(&P):"), kDnsGroup));
+  w.controls.push_back(inside(Control(kPreferredDns, ControlKind::IpAddress, 139, 24, 176, 24), kDnsGroup));
+  w.controls.push_back(
+      inside(Control(kAlternateDnsLabel, ControlKind::Label, 24, 60, 128, 16, "备用 DNS 服务器(&A):"), kDnsGroup));
+  w.controls.push_back(inside(Control(kAlternateDns, ControlKind::IpAddress, 139, 56, 176, 24), kDnsGroup));
+  w.controls.push_back(Control(kOk, ControlKind::Button, 280, 289, 87, 28, "确定"));
+  return w;
+}
+
 }  // namespace corvane::app

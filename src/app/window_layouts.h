@@ -43,7 +43,28 @@ inline constexpr char kOccupancyQuery[] = "选择框1";
 inline constexpr char kConfirm[] = "按钮1";
 }  // namespace add_window
 
+// Control names of the TCP/IPv4 properties dialog.
+namespace tcpip_dialog {
+inline constexpr char kCaption[] = "Intemet 协议版本(TCP/IPv4)属性设置";
+inline constexpr char kAutomatic[] = "单选框1";
+inline constexpr char kStatic[] = "单选框2";
+inline constexpr char kStaticGroup[] = "分组框1";
+inline constexpr char kIpLabel[] = "标签2";
+inline constexpr char kIp[] = "IP编辑框_ip";
+inline constexpr char kMaskLabel[] = "标签3";
+inline constexpr char kMask[] = "IP编辑框_mask";
+inline constexpr char kGatewayLabel[] = "标签4";
+inline constexpr char kGateway[] = "IP编辑框_网关";
+inline constexpr char kDnsGroup[] = "分组框2";
+inline constexpr char kPreferredDnsLabel[] = "标签5";
+inline constexpr char kPreferredDns[] = "IP编辑框_首选DNS";
+inline constexpr char kAlternateDnsLabel[] = "标签6";
+inline constexpr char kAlternateDns[] = "IP编辑框_备用DNS";
+inline constexpr char kOk[] = "按钮2";
+}  // namespace tcpip_dialog
+
 platform::WindowSpec MainWindowSpec();
 platform::WindowSpec AddWindowSpec();
+platform::WindowSpec TcpipDialogSpec();
 
 }  // namespace corvane::app

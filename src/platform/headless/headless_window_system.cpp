@@ -2,28 +2,10 @@
 
 #include <algorithm>
 
+#include "platform/ip_field.h"
+
 namespace corvane::headless {
 
-namespace {
-
-// What an IP address control can hold: four dotted parts of 0-255.
-bool IsDottedAddress(const std::string& t) {
-  int parts = 0;
-  size_t i = 0;
-  while (parts < 4) {
-    size_t digits = 0;
-    int value = 0;
-    while (i < t.size() && t[i] >= '0' && t[i] <= '9' && digits < 3) value = value * 10 + (t[i++] - '0'), ++digits;
-    if (digits == 0 || value > 255) return false;
-    if (++parts < 4) {
-      if (i >= t.size() || t[i] != '.') return false;
-      ++i;
-    }
-  }
-  return i == t.size();
-}
-
-}  // namespace
 
 using platform::ControlKind;
 using platform::Event;
@@ -80,9 +62,7 @@ void HeadlessWindow::SetText(const std::string& control, const std::string& text
   Control* c = Find(control);
   if (c == nullptr) return;
   if (c->layout.kind == ControlKind::IpAddress) {
-    // The control shows one address: the first line of a text with several, nothing otherwise.
-    std::string first = text.substr(0, text.find("\r\n"));
-    c->text = IsDottedAddress(first) ? first : "";
+    c->text = platform::ipfield::FormatForRead(platform::ipfield::ParseForWrite(text));
     return;
   }
   c->text = text;
@@ -397,7 +377,10 @@ bool HeadlessWindow::Type(const std::string& control, const std::string& text) {
   std::lock_guard lock(mutex_);
   Control* c = Find(control);
   if (closed_ || c == nullptr || !c->enabled) return false;
-  c->text = text;
+  // What the user types into an IP address field ends up there by the field's rule.
+  c->text = c->layout.kind == ControlKind::IpAddress
+                ? platform::ipfield::FormatForRead(platform::ipfield::ParseForWrite(text))
+                : text;
   return true;
 }
 

@@ -116,9 +116,11 @@ class Machine {
   // operation queue up. The names: GetAdaptersInfo, GetInterfaceInfo, GetPerAdapterInfo,
   // GetAdaptersAddresses, GetAdapterIndex, GetIfEntry, AddIPAddress, DeleteIPAddress, IcmpSendEcho,
   // MprConfigServerConnect, MprConfigGetFriendlyName, RegCreateKeyA, RegOpenKeyA, RegQueryValueExA,
-  // RegSetValueExA, RegCloseKey, CoInitialize, ExecQuery, ExecMethod, EnumConnections,
-  // CoCreateInstance (the script control), ScriptControl.Language, ScriptControl.AddCode,
-  // ScriptControl.ExecuteStatement, ScriptControl.Run, inet_addr (answers `code` as the address),
+  // RegSetValueExA, RegCloseKey, CoInitialize, CoInitializeSecurity, ExecQuery, ExecMethod,
+  // EnumConnections, CoCreateInstance(WbemLocator), ConnectServer, CoSetProxyBlanket,
+  // IEnumWbemClassObject::Next, CoCreateInstance (the script control), ScriptControl.Language,
+  // ScriptControl.AddCode, ScriptControl.ExecuteStatement, ScriptControl.Run, ScriptControl.Eval,
+  // inet_addr (answers `code` as the address),
   // gethostname, gethostbyname, OpenClipboard, EmptyClipboard, SetClipboardData, GetClipboardData,
   // InternetCheckConnectionA, InternetOpenA, InternetOpenUrlA, InternetReadFile, GetSystemDEPPolicy
   // (answers `code` as the policy), SetProcessDEPPolicy, TerminateProcess. Calls answering a truth

@@ -64,6 +64,7 @@ struct ScriptProcedure {
   std::string name;
   std::string body;
   bool vbscript = false;
+  int firstLine = 0;  // VBScript: the line of the added code the body starts on
 };
 
 class IpHelperSim;
@@ -115,6 +116,7 @@ struct Machine::State {
   std::set<uintptr_t> routerHandles;
 
   std::map<std::thread::id, int> comInitializations;
+  bool comSecurityInitialized = false;
 
   std::vector<std::string> calls;
   std::map<std::string, std::deque<uint32_t>> failures;
@@ -203,6 +205,8 @@ class AutomationSim final : public platform::Automation {
   explicit AutomationSim(Machine::State& s) : s_(s) {}
   platform::HResult Initialize() override;
   void Uninitialize() override;
+  platform::HResult InitializeSecurity() override;
+  platform::HResult CreateLocator(std::unique_ptr<platform::WmiLocator>* locator) override;
   platform::HResult ExecQuery(const std::string& nameSpace, const std::string& wql,
                               std::vector<platform::WmiObject>* rows) override;
   platform::HResult ExecMethod(const std::string& nameSpace, const std::string& objectPath,

@@ -182,6 +182,122 @@ std::string ClassOfPath(const std::string& objectPath) {
   return dot == std::string::npos ? path : path.substr(0, dot);
 }
 
+// IWbemServices::ExecMethod with input parameters spawned from the method's definition when
+// `inParams` is given (null: none), and the output parameters read when `outParams` is given.
+HRESULT CallMethod(IWbemServices* services, const std::string& objectPath, const std::string& method,
+                   const WmiObject* inParams, WmiObject* outParams) {
+  if (outParams) outParams->clear();
+  unique_bstr className = MakeBstr(ClassOfPath(objectPath));
+  unique_bstr path = MakeBstr(objectPath);
+  unique_bstr methodName = MakeBstr(method);
+  if (!className || !path || !methodName) return E_OUTOFMEMORY;
+
+  HRESULT hr = S_OK;
+  com_ptr<IWbemClassObject> inInstance;
+  if (inParams) {
+    com_ptr<IWbemClassObject> classObject;
+    hr = services->GetObject(className.get(), 0, nullptr, classObject.put(), nullptr);
+    if (FAILED(hr)) return hr;
+    // A method the class does not define has no parameter definition; the call itself then
+    // gives the service's answer (WBEM_E_INVALID_METHOD).
+    com_ptr<IWbemClassObject> inDefinition;
+    hr = classObject->GetMethod(methodName.get(), 0, inDefinition.put(), nullptr);
+    if (FAILED(hr) && hr != static_cast<HRESULT>(WBEM_E_NOT_FOUND)) return hr;
+    const bool defined = SUCCEEDED(hr);
+    if (defined && inDefinition) {
+      hr = inDefinition->SpawnInstance(0, inInstance.put());
+      if (FAILED(hr)) return hr;
+      for (const auto& [name, value] : *inParams) {
+        unique_variant argument;
+        hr = ToVariant(value, argument.put());
+        if (FAILED(hr)) return hr;
+        std::wstring wideName = ToWide(name);
+        hr = inInstance->Put(wideName.c_str(), 0, argument.get(), 0);
+        if (FAILED(hr)) return hr;
+      }
+    } else if (defined && !inParams->empty()) {
+      return static_cast<HRESULT>(WBEM_E_INVALID_PARAMETER);  // the method takes no parameters
+    }
+  }
+  com_ptr<IWbemClassObject> outInstance;
+  hr = services->ExecMethod(path.get(), methodName.get(), 0, nullptr, inInstance.get(),
+                            outParams ? outInstance.put() : nullptr, nullptr);
+  if (FAILED(hr)) return hr;
+  if (outInstance && outParams) {
+    HRESULT read = ReadProperties(outInstance.get(), outParams);
+    if (FAILED(read)) return read;
+  }
+  return hr;
+}
+
+// The instrumentation objects handed to the logic, each owning its reference.
+class WmiEnumeratorWin32 final : public platform::WmiEnumerator {
+ public:
+  explicit WmiEnumeratorWin32(com_ptr<IEnumWbemClassObject> results) : results_(std::move(results)) {}
+  HResult Next(WmiObject* object) override {
+    if (object) object->clear();
+    com_ptr<IWbemClassObject> item;
+    ULONG returned = 0;
+    HRESULT hr = results_->Next(static_cast<long>(WBEM_INFINITE), 1, item.put(), &returned);
+    if (FAILED(hr)) return hr;
+    if (returned == 0 || !item) return WBEM_S_FALSE;
+    if (object) {
+      HRESULT read = ReadProperties(item.get(), object);
+      if (FAILED(read)) return read;
+    }
+    return S_OK;
+  }
+
+ private:
+  com_ptr<IEnumWbemClassObject> results_;
+};
+
+class WmiServicesWin32 final : public platform::WmiServices {
+ public:
+  explicit WmiServicesWin32(com_ptr<IWbemServices> services) : services_(std::move(services)) {}
+  HResult SetProxyBlanket() override {
+    return ::CoSetProxyBlanket(services_.get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
+                               RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
+  }
+  HResult ExecQuery(const std::string& wql, std::unique_ptr<platform::WmiEnumerator>* results) override {
+    if (results) results->reset();
+    unique_bstr language(::SysAllocString(L"WQL"));
+    unique_bstr query = MakeBstr(wql);
+    if (!language || !query) return E_OUTOFMEMORY;
+    com_ptr<IEnumWbemClassObject> found;
+    HRESULT hr = services_->ExecQuery(language.get(), query.get(),
+                                      WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr, found.put());
+    if (FAILED(hr)) return hr;
+    if (results) *results = std::make_unique<WmiEnumeratorWin32>(std::move(found));
+    return hr;
+  }
+  HResult ExecMethod(const std::string& objectPath, const std::string& method, const WmiObject* inParams,
+                     WmiObject* outParams) override {
+    return CallMethod(services_.get(), objectPath, method, inParams, outParams);
+  }
+
+ private:
+  com_ptr<IWbemServices> services_;
+};
+
+class WmiLocatorWin32 final : public platform::WmiLocator {
+ public:
+  explicit WmiLocatorWin32(com_ptr<IWbemLocator> locator) : locator_(std::move(locator)) {}
+  HResult ConnectServer(const std::string& nameSpace, std::unique_ptr<platform::WmiServices>* services) override {
+    if (services) services->reset();
+    unique_bstr path = MakeBstr(nameSpace);
+    if (!path) return E_OUTOFMEMORY;
+    com_ptr<IWbemServices> connected;
+    HRESULT hr = locator_->ConnectServer(path.get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr, connected.put());
+    if (FAILED(hr)) return hr;
+    if (services) *services = std::make_unique<WmiServicesWin32>(std::move(connected));
+    return hr;
+  }
+
+ private:
+  com_ptr<IWbemLocator> locator_;
+};
+
 // --- Network connection manager ------------------------------------------------------------------
 
 void FreeConnectionProperties(NETCON_PROPERTIES* properties) {
@@ -284,7 +400,8 @@ HRESULT ResultText(const VARIANT& value, std::string* text) {
 // before that thread's last CoUninitialize.
 class ScriptControlWin32 final : public platform::ScriptControl {
  public:
-  explicit ScriptControlWin32(com_ptr<IDispatch> control) : control_(std::move(control)) {}
+  ScriptControlWin32(com_ptr<IDispatch> control, com_ptr<IDispatch> error)
+      : control_(std::move(control)), error_(std::move(error)) {}
 
   HResult SetLanguage(const std::string& language) override {
     DispatchArguments arguments;
@@ -292,7 +409,59 @@ class ScriptControlWin32 final : public platform::ScriptControl {
     return InvokeByName(control_.get(), L"Language", DISPATCH_PROPERTYPUT, arguments, nullptr);
   }
 
+  HResult GetLanguage(std::string* language) override {
+    if (language) language->clear();
+    DispatchArguments none;
+    unique_variant value;
+    HRESULT hr = InvokeByName(control_.get(), L"Language", DISPATCH_PROPERTYGET, none, value.get());
+    if (FAILED(hr)) return hr;
+    if (language) *language = VariantText(*value.get());
+    return hr;
+  }
+
   HResult AddCode(const std::string& code) override { return CallWithText(L"AddCode", code); }
+
+  HResult Eval(const std::string& expression, WmiValue* value) override {
+    if (value) *value = WmiValue::Null();
+    DispatchArguments arguments;
+    if (!arguments.AddText(expression)) return E_OUTOFMEMORY;
+    unique_variant result;
+    HRESULT hr = InvokeByName(control_.get(), L"Eval", DISPATCH_METHOD, arguments, result.get());
+    if (SUCCEEDED(hr) && value) *value = FromVariant(*result.get());
+    return hr;
+  }
+
+  HResult ReadError(platform::ScriptError* error) override {
+    if (error) *error = platform::ScriptError{};
+    if (!error_) return E_POINTER;
+    WmiValue number;
+    WmiValue line;
+    WmiValue description;
+    WmiValue source;
+    HRESULT hr = ErrorProperty(L"Number", &number);
+    if (SUCCEEDED(hr)) hr = ErrorProperty(L"Description", &description);
+    if (SUCCEEDED(hr)) hr = ErrorProperty(L"Source", &source);
+    if (SUCCEEDED(hr)) hr = ErrorProperty(L"Line", &line);
+    if (FAILED(hr) || !error) return hr;
+    error->number = static_cast<int32_t>(number.integer);
+    error->description = description.AsText();
+    error->source = source.AsText();
+    error->line = static_cast<int32_t>(line.integer);
+    return hr;
+  }
+
+  HResult ClearError() override {
+    if (!error_) return E_POINTER;
+    DispatchArguments none;
+    unique_variant ignored;
+    return InvokeByName(error_.get(), L"Clear", DISPATCH_METHOD, none, ignored.get());
+  }
+
+  HResult Reset() override {
+    DispatchArguments none;
+    unique_variant ignored;
+    return InvokeByName(control_.get(), L"Reset", DISPATCH_METHOD, none, ignored.get());
+  }
 
   HResult ExecuteStatement(const std::string& statement) override {
     return CallWithText(L"ExecuteStatement", statement);
@@ -341,7 +510,17 @@ class ScriptControlWin32 final : public platform::ScriptControl {
     return InvokeByName(V_DISPATCH(codeObject.get()), name.c_str(), DISPATCH_METHOD, list, value);
   }
 
+  HRESULT ErrorProperty(const wchar_t* name, WmiValue* value) {
+    DispatchArguments none;
+    unique_variant result;
+    HRESULT hr = InvokeByName(error_.get(), name, DISPATCH_PROPERTYGET, none, result.get());
+    if (SUCCEEDED(hr)) *value = FromVariant(*result.get());
+    return hr;
+  }
+
+  // Declared in this order so that the error object is released before the control.
   com_ptr<IDispatch> control_;
+  com_ptr<IDispatch> error_;
 };
 
 // --- Automation ----------------------------------------------------------------------------------
@@ -362,6 +541,27 @@ class AutomationWin32 final : public platform::Automation {
   }
 
   void Uninitialize() override { ::CoUninitialize(); }
+
+  HResult InitializeSecurity() override {
+    return ::CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
+                                  RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
+  }
+
+  HResult CreateLocator(std::unique_ptr<platform::WmiLocator>* locator) override {
+    if (locator) locator->reset();
+    // The identifiers go through their texts, as the service documents them.
+    CLSID clsid{};
+    IID iid{};
+    HRESULT hr = ::CLSIDFromString(const_cast<LPOLESTR>(L"{4590f811-1d3a-11d0-891f-00aa004b2e24}"), &clsid);
+    if (FAILED(hr)) return hr;
+    hr = ::IIDFromString(const_cast<LPOLESTR>(L"{dc12a687-737f-11cf-884d-00aa004b2e24}"), &iid);
+    if (FAILED(hr)) return hr;
+    com_ptr<IWbemLocator> created;
+    hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, created.put_void());
+    if (FAILED(hr)) return hr;
+    if (locator) *locator = std::make_unique<WmiLocatorWin32>(std::move(created));
+    return hr;
+  }
 
   HResult ExecQuery(const std::string& nameSpace, const std::string& wql,
                     std::vector<WmiObject>* rows) override {
@@ -399,46 +599,7 @@ class AutomationWin32 final : public platform::Automation {
     HRESULT hr = ConnectNamespace(nameSpace, &services);
     if (FAILED(hr)) return hr;
 
-    unique_bstr className = MakeBstr(ClassOfPath(objectPath));
-    unique_bstr path = MakeBstr(objectPath);
-    unique_bstr methodName = MakeBstr(method);
-    if (!className || !path || !methodName) return E_OUTOFMEMORY;
-
-    com_ptr<IWbemClassObject> classObject;
-    hr = services->GetObject(className.get(), 0, nullptr, classObject.put(), nullptr);
-    if (FAILED(hr)) return hr;
-    // A method the class does not define has no parameter definition; the call itself then
-    // gives the service's answer (WBEM_E_INVALID_METHOD).
-    com_ptr<IWbemClassObject> inDefinition;
-    hr = classObject->GetMethod(methodName.get(), 0, inDefinition.put(), nullptr);
-    if (FAILED(hr) && hr != static_cast<HRESULT>(WBEM_E_NOT_FOUND)) return hr;
-
-    const bool defined = SUCCEEDED(hr);
-    com_ptr<IWbemClassObject> inInstance;
-    if (defined && inDefinition) {
-      hr = inDefinition->SpawnInstance(0, inInstance.put());
-      if (FAILED(hr)) return hr;
-      for (const auto& [name, value] : inParams) {
-        unique_variant argument;
-        hr = ToVariant(value, argument.put());
-        if (FAILED(hr)) return hr;
-        std::wstring wideName = ToWide(name);
-        hr = inInstance->Put(wideName.c_str(), 0, argument.get(), 0);
-        if (FAILED(hr)) return hr;
-      }
-    } else if (defined && !inParams.empty()) {
-      return static_cast<HRESULT>(WBEM_E_INVALID_PARAMETER);  // the method takes no parameters
-    }
-
-    com_ptr<IWbemClassObject> outInstance;
-    hr = services->ExecMethod(path.get(), methodName.get(), 0, nullptr, inInstance.get(), outInstance.put(),
-                              nullptr);
-    if (FAILED(hr)) return hr;
-    if (outInstance && outParams) {
-      HRESULT read = ReadProperties(outInstance.get(), outParams);
-      if (FAILED(read)) return read;
-    }
-    return hr;
+    return CallMethod(services.get(), objectPath, method, &inParams, outParams);
   }
 
   HResult EnumConnections(std::vector<platform::NetConnection>* connections) override {
@@ -479,7 +640,16 @@ class AutomationWin32 final : public platform::Automation {
     hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, kIidDispatch,
                             object.put_void());
     if (FAILED(hr)) return hr;
-    if (control) *control = std::make_unique<ScriptControlWin32>(std::move(object));
+    // The control's Error object, read once and held with it.
+    com_ptr<IDispatch> error;
+    DispatchArguments none;
+    unique_variant value;
+    if (SUCCEEDED(InvokeByName(object.get(), L"Error", DISPATCH_PROPERTYGET, none, value.get())) &&
+        V_VT(value.get()) == VT_DISPATCH && V_DISPATCH(value.get())) {
+      V_DISPATCH(value.get())->AddRef();
+      *error.put() = V_DISPATCH(value.get());
+    }
+    if (control) *control = std::make_unique<ScriptControlWin32>(std::move(object), std::move(error));
     return S_OK;
   }
 };

@@ -6,6 +6,8 @@
 #include <climits>
 #include <cwctype>
 
+#include "platform/ip_field.h"
+
 namespace corvane::win32::ui {
 
 HFONT CreatePointFont(const std::wstring& face, int points, BYTE charset) {
@@ -65,65 +67,22 @@ void RemoveTextLimit(HWND edit) {
 
 namespace ipaddress {
 
-namespace {
-
-bool IsSpace(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f'; }
-
-std::wstring Trim(const std::wstring& text) {
-  size_t begin = 0;
-  size_t end = text.size();
-  while (begin < end && IsSpace(text[begin])) ++begin;
-  while (end > begin && IsSpace(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
-
-// The number of the part's leading digits (after white space); 0 without digits.
-long PartValue(const std::wstring& part) {
-  const std::wstring trimmed = Trim(part);
-  long value = 0;
-  for (wchar_t c : trimmed) {
-    if (c < L'0' || c > L'9') break;
-    value = value * 10 + (c - L'0');
-    if (value > 255) return 256;
-  }
-  return value;
-}
-
-}  // namespace
-
-bool Parse(const std::wstring& text, DWORD* address) {
-  const std::wstring t = Trim(text);
-  if (t.empty()) return false;
-  long parts[4];
-  size_t start = 0;
-  for (int i = 0; i < 3; ++i) {
-    const size_t dot = t.find(L'.', start);
-    if (dot == std::wstring::npos) return false;
-    parts[i] = PartValue(t.substr(start, dot - start));
-    start = dot + 1;
-  }
-  parts[3] = PartValue(t.substr(start));
-  for (long p : parts)
-    if (p < 0 || p > 255) return false;
-  *address = MAKEIPADDRESS(parts[0], parts[1], parts[2], parts[3]);
-  return true;
-}
-
-std::wstring Text(HWND control) {
-  if (SendMessageW(control, IPM_ISBLANK, 0, 0) != 0) return {};
+std::string Text(HWND control) {
+  const bool blank = SendMessageW(control, IPM_ISBLANK, 0, 0) != 0;
   DWORD address = 0;
-  SendMessageW(control, IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&address));
-  wchar_t buffer[20];
-  wsprintfW(buffer, L"%d.%d.%d.%d", static_cast<int>(FIRST_IPADDRESS(address)),
-            static_cast<int>(SECOND_IPADDRESS(address)), static_cast<int>(THIRD_IPADDRESS(address)),
-            static_cast<int>(FOURTH_IPADDRESS(address)));
-  return buffer;
+  if (!blank) SendMessageW(control, IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&address));
+  // The control reads a blank part as 0.
+  const platform::ipfield::Parts parts{static_cast<uint8_t>(FIRST_IPADDRESS(address)),
+                                       static_cast<uint8_t>(SECOND_IPADDRESS(address)),
+                                       static_cast<uint8_t>(THIRD_IPADDRESS(address)),
+                                       static_cast<uint8_t>(FOURTH_IPADDRESS(address))};
+  return platform::ipfield::FormatForRead(parts, {blank, blank, blank, blank});
 }
 
-void SetText(HWND control, const std::wstring& text) {
-  DWORD address = 0;
-  if (Parse(text, &address))
-    SendMessageW(control, IPM_SETADDRESS, 0, static_cast<LPARAM>(address));
+void SetText(HWND control, const std::string& text) {
+  if (const auto parts = platform::ipfield::ParseForWrite(text))
+    SendMessageW(control, IPM_SETADDRESS, 0,
+                 static_cast<LPARAM>(MAKEIPADDRESS((*parts)[0], (*parts)[1], (*parts)[2], (*parts)[3])));
   else
     SendMessageW(control, IPM_CLEARADDRESS, 0, 0);
 }

@@ -41,13 +41,10 @@ void RemoveTextLimit(HWND edit);
 }  // namespace edit
 
 namespace ipaddress {
-// The four parts of a dotted text: white space around the text and each part is ignored, a part
-// is read from its leading digits, the rest after the third dot is the fourth part (so a text of
-// several lines yields its first address). False when there are fewer than three dots or a part
-// lies outside 0-255.
-bool Parse(const std::wstring& text, DWORD* address);
-std::wstring Text(HWND control);  // "" when blank
-void SetText(HWND control, const std::wstring& text);
+// The field's text by the shared read rule (platform/ip_field.h): "" when blank.
+std::string Text(HWND control);
+// Shows what the shared write rule makes of a GBK text, or clears the field.
+void SetText(HWND control, const std::string& text);
 }  // namespace ipaddress
 
 namespace combo {

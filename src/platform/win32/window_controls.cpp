@@ -31,7 +31,7 @@ void Win32Window::SetText(const std::string& control, const std::string& text) {
     const std::wstring wide = ui::WideFromGbk(text);
     switch (c->layout->kind) {
       case ControlKind::IpAddress:
-        ui::ipaddress::SetText(c->hwnd, wide);
+        ui::ipaddress::SetText(c->hwnd, text);
         break;
       case ControlKind::ComboBox:
         break;  // a drop-down list shows its current item
@@ -60,7 +60,7 @@ std::string Win32Window::Text(const std::string& control) {
     if (c == nullptr) return;
     switch (c->layout->kind) {
       case ControlKind::IpAddress:
-        text = ui::GbkFromWide(ui::ipaddress::Text(c->hwnd));
+        text = ui::ipaddress::Text(c->hwnd);
         break;
       case ControlKind::ComboBox: {
         const int current = ui::combo::Current(c->hwnd);

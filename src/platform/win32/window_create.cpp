@@ -180,7 +180,7 @@ void Win32Window::CreateControls() {
         ui::edit::RemoveTextLimit(control);
         break;
       case ControlKind::IpAddress:
-        if (!layout.text.empty()) ui::ipaddress::SetText(control, ui::WideFromGbk(layout.text));
+        if (!layout.text.empty()) ui::ipaddress::SetText(control, layout.text);
         break;
       case ControlKind::ListView: {
         const DWORD extended = LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES;

@@ -1,0 +1,58 @@
+// One static address, mask, gateway and two DNS servers for an adapter, through the VBScript
+// procedure "SetIP" run in the script host.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace corvane::config {
+
+// The procedure before its values are put in: 18 lines joined by CR LF, no line end after the
+// last one, with the placeholders "IP地址", "子网掩码", "网关", "DNS服务器", "备用DNS" and "索引".
+extern const char kSetIpTemplate[];
+// Declares the procedure's three result variables at module level, so that they can be read
+// with Eval after it ran; added before the procedure.
+extern const char kSetIpResultDeclarations[];
+
+// The template with the five values put in, in order (address, mask, gateway, preferred DNS,
+// alternate DNS); each replacement replaces every occurrence on character boundaries.
+std::string FillSetIpValues(const std::string& address, const std::string& mask, const std::string& gateway,
+                            const std::string& preferredDns, const std::string& alternateDns);
+// The sixth replacement: the adapter index as decimal digits.
+std::string FillSetIpIndex(const std::string& procedure, int32_t index);
+
+// What may go into the procedure's text: the empty text or a dotted address of four decimal
+// numbers 0-255 (one to three digits each) and nothing else.
+bool IsScriptValue(const std::string& value);
+
+struct StaticOutcome {
+  enum class Kind {
+    Done,          // all three methods answered 0 or 1
+    Refused,       // a value is no address: nothing ran
+    NoScriptHost,  // the script control could not be created (hr)
+    NotFound,      // no adapter has the connection name: nothing ran
+    ScriptError,   // the script failed (error)
+    NotApplied,    // the script ran but configured no adapter (it is not IP-enabled)
+    Rejected,      // a method answered a failure (the three results)
+  };
+  Kind kind = Kind::Done;
+  platform::HResult hr = platform::kSOk;
+  platform::ScriptError error;
+  std::string enableResult;  // ReturnValue of EnableStatic, SetGateways, SetDNSServerSearchOrder
+  std::string gatewaysResult;
+  std::string dnsResult;
+};
+
+// Finds the adapter's index, fills the procedure and runs it. The thread's initialisation count
+// is the same afterwards.
+StaticOutcome ApplyStaticConfiguration(platform::Automation& automation, platform::WindowSystem& windows,
+                                       const std::string& name, const std::string& address, const std::string& mask,
+                                       const std::string& gateway, const std::string& preferredDns = "",
+                                       const std::string& alternateDns = "");
+
+// The log line of a static configuration, in the style of the DHCP lines.
+std::string StaticLogLine(const std::string& name, const StaticOutcome& outcome);
+
+}  // namespace corvane::config

@@ -1,0 +1,527 @@
+// Adapter configuration: the script host, the static configuration procedure and DHCP through the
+// instrumentation service, the addressing-state lookups and the TCP/IPv4 properties dialog, on
+// the simulated machine with headless windows.
+#include <optional>
+
+#include "app/adapter_view.h"
+#include "config/addressing_state.h"
+#include "config/management.h"
+#include "config/script_host.h"
+#include "config/static_configuration.h"
+#include "platform/ip_field.h"
+
+#include "app_fixture.h"
+
+namespace corvane::testing {
+namespace {
+
+using Strings = std::vector<std::string>;
+namespace td = app::tcpip_dialog;
+
+// The procedure as it must come out, written out here on its own.
+std::string ExpectedProcedure(const std::string& address, const std::string& mask, const std::string& gateway,
+                              const std::string& dns1, const std::string& dns2, const std::string& index) {
+  return "Private Sub SetIP()\r\n"
+         "strIPAddress = Array(\"" + address + "\") \r\n"
+         "strSubnetMask = Array(\"" + mask + "\") \r\n"
+         "strGateway = Array(\"" + gateway + "\") \r\n"
+         "arrDNSServers = Array(\"" + dns1 + "\",\"" + dns2 + "\")\r\n"
+         "\r\n"
+         "strComputer = \".\"\r\n"
+         "Set objWMIService = GetObject(\"winmgmts:\\\\\" & strComputer & \"\\root\\cimv2\")\r\n"
+         "Set colNetAdapters = objWMIService.ExecQuery (\"Select * from Win32_NetworkAdapterConfiguration where "
+         "IPEnabled=TRUE\")\r\n"
+         "For Each objNetAdapter in colNetAdapters\r\n"
+         "  if objnetadapter.Index=" + index + " then\r\n"
+         "\tstrGatewayMetric = Array(1)\r\n"
+         "\terrEnable = objNetAdapter.EnableStatic(strIPAddress, strSubnetMask)\r\n"
+         "\terrGateways = objNetAdapter.SetGateways(strGateway, strGatewaymetric)\r\n"
+         "\terrDNS = objNetAdapter.SetDNSServerSearchOrder(arrDNSServers)\r\n"
+         "  end if\r\n"
+         "Next\r\n"
+         "End Sub";
+}
+
+std::string Filled(const std::string& address, const std::string& mask, const std::string& gateway,
+                   const std::string& dns1, const std::string& dns2, int32_t index) {
+  return config::FillSetIpIndex(config::FillSetIpValues(address, mask, gateway, dns1, dns2), index);
+}
+
+TEST(SetIpProcedure, TheTemplateIs718BytesInEighteenLines) {
+  const std::string t = config::kSetIpTemplate;
+  EXPECT_EQ(t.size(), 718u);
+  EXPECT_EQ(text::Split(t, "\r\n").size(), 18u);
+  EXPECT_NE(t.substr(t.size() - 2), "\r\n");
+  EXPECT_EQ(t, ExpectedProcedure("IP地址", "子网掩码", "网关", "DNS服务器", "备用DNS", "索引"));
+}
+
+TEST(SetIpProcedure, FinishedTextByteForByteForNormalEmptyGatewayAndEmptyAlternateDns) {
+  EXPECT_EQ(Filled("192.168.8.8", "255.255.255.0", "192.168.8.1", "223.5.5.5", "114.114.114.114", 7),
+            ExpectedProcedure("192.168.8.8", "255.255.255.0", "192.168.8.1", "223.5.5.5", "114.114.114.114", "7"));
+  EXPECT_EQ(Filled("10.0.0.5", "255.0.0.0", "", "8.8.8.8", "8.8.4.4", 12),
+            ExpectedProcedure("10.0.0.5", "255.0.0.0", "", "8.8.8.8", "8.8.4.4", "12"));
+  EXPECT_EQ(Filled("10.0.0.5", "255.0.0.0", "10.0.0.1", "8.8.8.8", "", -3),
+            ExpectedProcedure("10.0.0.5", "255.0.0.0", "10.0.0.1", "8.8.8.8", "", "-3"));
+}
+
+TEST(SetIpProcedure, ReplacementsRunInOrderOnCharacterBoundaries) {
+  // A value holding a later placeholder is replaced by the later step: the order is observable.
+  const std::string filled = config::FillSetIpValues("a", "b", "索引", "c", "d");
+  EXPECT_NE(filled.find("strGateway = Array(\"索引\")"), std::string::npos);
+  EXPECT_NE(config::FillSetIpIndex(filled, 5).find("strGateway = Array(\"5\")"), std::string::npos);
+  // "乗" ends in the byte of "\"; a value made of it stays whole.
+  EXPECT_NE(config::FillSetIpValues("乗", "", "", "", "").find("Array(\"乗\")"), std::string::npos);
+}
+
+TEST(SetIpProcedure, OnlyDottedAddressesAndEmptyTextMayBecomeScriptText) {
+  for (const char* good : {"", "0.0.0.0", "192.168.1.10", "255.255.255.255", "1.2.3.004"})
+    EXPECT_TRUE(config::IsScriptValue(good)) << good;
+  for (const char* bad : {"1.2.3", "1.2.3.4.5", "256.1.1.1", "1.2.3.4 ", " 1.2.3.4", "1.2.3.4\")\r\nMsgBox(\"x",
+                          "a.b.c.d", "1..2.3", "1.2.3.0004", "-1.2.3.4", "1.2.3.4\"", "网关"})
+    EXPECT_FALSE(config::IsScriptValue(bad)) << bad;
+}
+
+// --- the IP-field rules ---
+
+TEST(IpFieldRules, WriteRuleTrimsTakesFourPartsAndClearsOtherwise) {
+  auto shown = [](const std::string& text) { return platform::ipfield::FormatForRead(platform::ipfield::ParseForWrite(text)); };
+  EXPECT_EQ(shown("192.168.1.10"), "192.168.1.10");
+  EXPECT_EQ(shown(" \t192.168.1.10\r\n"), "192.168.1.10");
+  EXPECT_EQ(shown(" 10 . 0 .0. 1 "), "10.0.0.1");
+  EXPECT_EQ(shown("192.168.1.1\r\n192.168.1.2\r\n\r\n"), "192.168.1.1");  // the first of several lines
+  EXPECT_EQ(shown("1.2.3.4x"), "1.2.3.4");                                 // leading digits
+  EXPECT_EQ(shown("1..3.4"), "1.0.3.4");                                   // a part without digits is 0
+  EXPECT_EQ(shown("1.2.3.4.5"), "1.2.3.4");                                // the rest after the third dot
+  for (const char* cleared : {"", "   ", "1.2.3", "256.1.1.1", "1.2.3.99999999999", "-1.2.3.4", "abc", "\r\n"})
+    EXPECT_EQ(shown(cleared), "") << cleared;
+}
+
+TEST(IpFieldRules, ReadRuleCountsBlankPartsAsZeroAndAllBlankAsEmpty) {
+  using platform::ipfield::FormatForRead;
+  EXPECT_EQ(FormatForRead({10, 0, 0, 1}, {false, false, false, false}), "10.0.0.1");
+  EXPECT_EQ(FormatForRead({10, 9, 9, 1}, {false, true, true, false}), "10.0.0.1");
+  EXPECT_EQ(FormatForRead({1, 2, 3, 4}, {true, true, true, true}), "");
+  EXPECT_EQ(FormatForRead(std::nullopt), "");
+}
+
+// --- the script host ---
+
+class ScriptHostTest : public ::testing::Test {
+ protected:
+  sim::Machine machine;
+};
+
+TEST_F(ScriptHostTest, OnlyTheExactTextJScriptPassesTheLanguageRule) {
+  config::ScriptHost host(machine.automation());
+  ASSERT_TRUE(host.ready());
+  EXPECT_EQ(host.Language("JScript"), "JScript");
+  EXPECT_EQ(host.Language("jscript"), "VBScript");
+  EXPECT_EQ(host.Language("JScript "), "VBScript");
+  EXPECT_EQ(host.Language("Perl"), "VBScript");
+  EXPECT_EQ(host.Language(""), "VBScript");
+}
+
+TEST_F(ScriptHostTest, ConstructAndDiscardLeaveTheInitialisationCountUnchanged) {
+  EXPECT_EQ(machine.AutomationInitializations(), 0);
+  { config::ScriptHost host(machine.automation()); }
+  EXPECT_EQ(machine.AutomationInitializations(), 0);
+  machine.automation().Initialize();
+  {
+    config::ScriptHost host(machine.automation());
+    EXPECT_EQ(machine.AutomationInitializations(), 2);
+  }
+  EXPECT_EQ(machine.AutomationInitializations(), 1);
+  // Without a control, and when the initialisation itself fails.
+  machine.SetScriptControlAvailable(false);
+  {
+    config::ScriptHost host(machine.automation());
+    EXPECT_FALSE(host.ready());
+    EXPECT_EQ(host.creationResult(), platform::kClassNotRegistered);
+    EXPECT_EQ(host.Language("JScript"), "");
+    EXPECT_EQ(host.ExecuteStatement("SetIP"), platform::kEFail);
+  }
+  machine.FailNext("CoInitialize", 0x80010106u);  // RPC_E_CHANGED_MODE
+  { config::ScriptHost host(machine.automation()); }
+  EXPECT_EQ(machine.AutomationInitializations(), 1);
+  machine.automation().Uninitialize();
+}
+
+TEST_F(ScriptHostTest, DiscardClearsAndResetsTheObjectsBeforeReleasingTheInitialisation) {
+  {
+    config::ScriptHost host(machine.automation());
+    machine.ClearCalls();
+  }
+  EXPECT_EQ(machine.Calls(),
+            (Strings{"ScriptControl.Error.Clear() -> 0", "ScriptControl.Reset() -> 0", "CoUninitialize()"}));
+}
+
+TEST_F(ScriptHostTest, ABrokenLineIsACompileErrorWithItsLine) {
+  config::ScriptHost host(machine.automation());
+  std::string procedure = Filled("10.0.0.5", "255.0.0.0", "", "", "", 4);
+  procedure = text::ReplaceAll(procedure, "For Each objNetAdapter in", "For Each objNetAdapter of");
+  EXPECT_EQ(host.AddCode(procedure), sim::kScriptESyntax);
+  const platform::ScriptError error = host.Error();
+  EXPECT_EQ(error.number, 1002);
+  EXPECT_EQ(error.line, 10);
+  // What the dialog logs for it.
+  config::StaticOutcome outcome;
+  outcome.kind = config::StaticOutcome::Kind::ScriptError;
+  outcome.hr = sim::kScriptESyntax;
+  outcome.error = error;
+  EXPECT_EQ(config::StaticLogLine("本地连接", outcome), "本地连接 修改为静态IP失败！脚本错误1002,行10.");
+  // Nothing ran: a procedure that does not compile is not there to execute.
+  EXPECT_NE(host.ExecuteStatement("SetIP"), platform::kSOk);
+}
+
+TEST_F(ScriptHostTest, AWrongIndexOrValueInTheTextIsWhatTheSimulatedControlApplies) {
+  machine.AddAdapter(Ethernet(4, u"A", {"10.0.0.1"}));
+  machine.AddAdapter(Ethernet(5, u"B", {"10.0.0.2"}));
+  config::ScriptHost host(machine.automation());
+  ASSERT_EQ(host.AddCode(config::kSetIpResultDeclarations), platform::kSOk);
+  ASSERT_EQ(host.AddCode(Filled("172.16.0.9", "255.255.0.0", "172.16.0.1", "1.1.1.1", "", 5)), platform::kSOk);
+  ASSERT_EQ(host.ExecuteStatement("SetIP"), platform::kSOk);
+  platform::WmiValue value;
+  EXPECT_EQ(host.Eval("errEnable", &value), platform::kSOk);
+  EXPECT_EQ(value.AsText(), "0");
+  const std::vector<sim::SimAdapter> adapters = machine.Adapters();
+  EXPECT_EQ(adapters[0].ipAddresses[0].address, "10.0.0.1");  // index 4: untouched
+  ASSERT_EQ(adapters[1].ipAddresses.size(), 1u);
+  EXPECT_EQ(adapters[1].ipAddresses[0].address, "172.16.0.9");
+  EXPECT_EQ(adapters[1].ipAddresses[0].mask, "255.255.0.0");
+  EXPECT_EQ(adapters[1].dnsServers, Strings{"1.1.1.1"});
+}
+
+// --- the management connection and the lookups ---
+
+class ManagementTest : public AppTest {
+ protected:
+  int32_t IndexOf(const std::string& name, bool* found) {
+    return config::FindAdapterIndexByConnectionName(machine.automation(), windows, name, found);
+  }
+};
+
+TEST_F(ManagementTest, ConnectionNamesWithQuotesAndBackslashesSelectOnlyTheirAdapter) {
+  sim::SimAdapter a = Ethernet(11, u"本地连接", {"10.0.0.1"});
+  sim::SimAdapter b = Ethernet(12, u"it's", {"10.0.0.2"});
+  sim::SimAdapter c = Ethernet(13, u"back\\slash\\", {"10.0.0.3"});
+  sim::SimAdapter d = Ethernet(14, u"乗务", {"10.0.0.4"});
+  for (auto* x : {&a, &b, &c, &d}) machine.AddAdapter(*x);
+  bool found = false;
+  EXPECT_EQ(IndexOf("it's", &found), 12);
+  EXPECT_TRUE(found);
+  EXPECT_EQ(IndexOf("back\\slash\\", &found), 13);
+  EXPECT_TRUE(found);
+  EXPECT_EQ(IndexOf("乗务", &found), 14);
+  EXPECT_TRUE(found);
+  // Unescaped, this name would select "本地连接".
+  EXPECT_EQ(IndexOf("本地连接' AND NetConnectionID<>'", &found), 0);
+  EXPECT_FALSE(found);
+  EXPECT_EQ(IndexOf("本地连接\\", &found), 0);
+  EXPECT_FALSE(found);
+}
+
+TEST_F(ManagementTest, EveryConnectionPathLeavesTheInitialisationCountWhereItWas) {
+  machine.AddAdapter(Ethernet(11, u"本地连接", {"10.0.0.1"}));
+  machine.automation().Initialize();
+  bool found = false;
+  EXPECT_EQ(IndexOf("本地连接", &found), 11);
+  EXPECT_EQ(machine.AutomationInitializations(), 1);
+  for (const char* step : {"CoCreateInstance(WbemLocator)", "ConnectServer", "CoSetProxyBlanket", "ExecQuery"}) {
+    SCOPED_TRACE(step);
+    machine.FailNext(step, 0x80041003u);
+    EXPECT_EQ(IndexOf("本地连接", &found), 0);
+    EXPECT_FALSE(found);
+    EXPECT_EQ(machine.AutomationInitializations(), 1);
+  }
+  config::ManagementConnection connection(machine.automation());
+  EXPECT_TRUE(config::ConnectManagementService("", &connection));
+  EXPECT_EQ(machine.AutomationInitializations(), 2);
+  connection.Release();
+  EXPECT_EQ(machine.AutomationInitializations(), 1);
+  machine.automation().Uninitialize();
+}
+
+TEST_F(ManagementTest, EnableDhcpReadsTheMethodsReturnValue) {
+  sim::SimAdapter a = Ethernet(11, u"本地连接", {"10.0.0.1"});
+  machine.AddAdapter(a);
+  sim::SimAdapter off = Ethernet(12, u"关闭", {"10.0.0.2"});
+  off.ipEnabled = false;
+  machine.AddAdapter(off);
+  config::DhcpOutcome outcome;
+  EXPECT_EQ(config::EnableDhcpOnConnection(machine.automation(), windows, "本地连接", &outcome), 1);
+  EXPECT_EQ(machine.Adapters()[0].dhcpEnabled, 1u);
+  EXPECT_EQ(config::DhcpLogLine("本地连接", 1, outcome), "本地连接 修改为自动获取IP成功.");
+  // The service carries the call out, the method refuses it: a failure with the method's code.
+  EXPECT_EQ(config::EnableDhcpOnConnection(machine.automation(), windows, "关闭", &outcome), 0);
+  EXPECT_EQ(outcome.returnValue, 84);
+  EXPECT_EQ(config::DhcpLogLine("关闭", 0, outcome), "关闭 修改为自动获取IP失败！返回代码84.");
+  // No adapter by that name: nothing is called.
+  machine.ClearCalls();
+  EXPECT_EQ(config::EnableDhcpOnConnection(machine.automation(), windows, "无此连接", &outcome), 0);
+  for (const auto& call : machine.Calls()) EXPECT_EQ(call.find("ExecMethod"), std::string::npos) << call;
+  EXPECT_EQ(config::DhcpLogLine("无此连接", 0, outcome), "无此连接 修改为自动获取IP失败！未找到该网卡.");
+  machine.FailNext("ExecMethod", 0x8004102Eu);
+  EXPECT_EQ(config::EnableDhcpOnConnection(machine.automation(), windows, "本地连接", &outcome), 0);
+  EXPECT_EQ(config::DhcpLogLine("本地连接", 0, outcome), "本地连接 修改为自动获取IP失败！返回代码-2147217362.");
+  EXPECT_EQ(machine.AutomationInitializations(), 0);
+}
+
+TEST_F(ManagementTest, IsDhcpEnabledLastMatchWinsAndIsCaseSensitive) {
+  sim::SimAdapter a = Ethernet(11, u"Lan", {"10.0.0.1"});
+  a.dhcpEnabled = 1;
+  sim::SimAdapter b = Ethernet(12, u"Lan", {"10.0.0.2"});
+  machine.AddAdapter(a);
+  machine.AddAdapter(b);
+  EXPECT_EQ(config::IsDhcpEnabledForConnection(machine.ipHelper(), machine.kernel(), "Lan"), 0);
+  machine.ChangeAdapter(12, [](sim::SimAdapter& x) { x.dhcpEnabled = 1; });
+  machine.ChangeAdapter(11, [](sim::SimAdapter& x) { x.dhcpEnabled = 0; });
+  EXPECT_EQ(config::IsDhcpEnabledForConnection(machine.ipHelper(), machine.kernel(), "Lan"), 1);
+  EXPECT_EQ(config::IsDhcpEnabledForConnection(machine.ipHelper(), machine.kernel(), "lan"), 0);
+  EXPECT_EQ(config::IsDhcpEnabledForConnection(machine.ipHelper(), machine.kernel(), "Lan "), 0);
+  machine.FailNext("GetAdaptersAddresses", 8);
+  EXPECT_EQ(config::IsDhcpEnabledForConnection(machine.ipHelper(), machine.kernel(), "Lan"), 0);
+}
+
+TEST_F(ManagementTest, ReadInterfaceGatewayWithOneTwoAndNoGateways) {
+  config::RegistryAccess registry(machine.registry());
+  const std::string key = std::string(config::kInterfacesKeyPath) + "{GUID}";
+  ASSERT_EQ(registry.WriteValueBytes(key, "DefaultGateway", std::string("10.0.0.1\0\0", 10), 7), 1);
+  ASSERT_EQ(registry.WriteValueBytes(key, "DhcpDefaultGateway", std::string("10.0.0.1\0" "10.0.0.2\0\0", 19), 7), 1);
+  ASSERT_EQ(registry.WriteValueBytes(key, "Empty", std::string("\0", 1), 7), 1);
+  EXPECT_EQ(config::ReadInterfaceGateway(registry, "{GUID}", "DefaultGateway"), "10.0.0.1\r\n\r\n");
+  EXPECT_EQ(config::ReadInterfaceGateway(registry, "{GUID}", "DhcpDefaultGateway"), "10.0.0.1\r\n10.0.0.2\r\n\r\n");
+  EXPECT_EQ(config::ReadInterfaceGateway(registry, "{GUID}", "Empty"), "\r\n");
+  EXPECT_EQ(config::ReadInterfaceGateway(registry, "{GUID}", "Missing"), "");
+  EXPECT_EQ(config::ReadInterfaceGateway(registry, "{NONE}", "DefaultGateway"), "");
+}
+
+// --- the dialog ---
+
+// Forwards to the machine's service and notes whether OK was enabled while a method ran.
+class WatchedAutomation final : public platform::Automation {
+ public:
+  WatchedAutomation(platform::Automation& inner, headless::HeadlessWindowSystem& windows)
+      : inner_(inner), windows_(windows) {}
+  platform::HResult Initialize() override { return inner_.Initialize(); }
+  void Uninitialize() override { inner_.Uninitialize(); }
+  platform::HResult InitializeSecurity() override { return inner_.InitializeSecurity(); }
+  platform::HResult CreateLocator(std::unique_ptr<platform::WmiLocator>* locator) override {
+    Note();
+    return inner_.CreateLocator(locator);
+  }
+  platform::HResult ExecQuery(const std::string& ns, const std::string& wql,
+                              std::vector<platform::WmiObject>* rows) override {
+    return inner_.ExecQuery(ns, wql, rows);
+  }
+  platform::HResult ExecMethod(const std::string& ns, const std::string& path, const std::string& method,
+                               const platform::WmiObject& in, platform::WmiObject* out) override {
+    return inner_.ExecMethod(ns, path, method, in, out);
+  }
+  platform::HResult EnumConnections(std::vector<platform::NetConnection>* connections) override {
+    return inner_.EnumConnections(connections);
+  }
+  platform::HResult CreateScriptControl(const std::string& progId,
+                                        std::unique_ptr<platform::ScriptControl>* control) override {
+    Note();
+    return inner_.CreateScriptControl(progId, control);
+  }
+  std::vector<bool> okEnabled;
+
+ private:
+  void Note() {
+    if (headless::HeadlessWindow* dialog = windows_.topModal()) okEnabled.push_back(dialog->IsEnabled(td::kOk));
+  }
+  platform::Automation& inner_;
+  headless::HeadlessWindowSystem& windows_;
+};
+
+class DialogTest : public AppTest {
+ protected:
+  void SetUp() override {
+    sim::SimAdapter a = Ethernet(11, u"本地连接", {"192.168.1.10", "192.168.1.11"});
+    a.gateways = {Addr("192.168.1.1", "255.255.255.255", 901)};
+    a.dnsServers = {"223.5.5.5"};
+    machine.AddAdapter(a);
+    machine.WriteInterfaceKey(11);
+  }
+
+  headless::HeadlessWindow* OpenDialog() {
+    if (!Main().ChooseMenuItem(mw::kMenuProperties)) return nullptr;
+    headless::HeadlessWindow* dialog = windows.topModal();
+    if (dialog != nullptr) EXPECT_EQ(dialog->Title(), td::kCaption);
+    return dialog;
+  }
+
+  static constexpr const char* kGroup[] = {td::kIp, td::kMask, td::kGateway, td::kAlternateDns, td::kPreferredDns,
+                                           td::kIpLabel, td::kMaskLabel, td::kGatewayLabel};
+};
+
+TEST_F(DialogTest, OpensOnlyWhileTheMenuItemIsEnabled) {
+  StartApp();
+  Main().SetMenuItemEnabled(mw::kMenuProperties, false);
+  EXPECT_EQ(OpenDialog(), nullptr);
+  EXPECT_EQ(windows.topModal(), nullptr);
+  Main().SetMenuItemEnabled(mw::kMenuProperties, true);
+  headless::HeadlessWindow* dialog = OpenDialog();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->unknownNames(), Strings{});
+}
+
+TEST_F(DialogTest, StaticAdapterStartsOnTheStaticSideWithItsLastAddressAndTheFallbackAlternateDns) {
+  StartApp();
+  headless::HeadlessWindow* dialog = OpenDialog();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_FALSE(dialog->IsChecked(td::kAutomatic));
+  EXPECT_TRUE(dialog->IsChecked(td::kStatic));
+  EXPECT_EQ(dialog->Text(td::kIp), "192.168.1.11");
+  EXPECT_EQ(dialog->Text(td::kMask), "255.255.255.0");
+  EXPECT_EQ(dialog->Text(td::kGateway), "192.168.1.1");
+  EXPECT_EQ(dialog->Text(td::kPreferredDns), "223.5.5.5");
+  EXPECT_EQ(dialog->Text(td::kAlternateDns), "114.114.114.114");
+  for (const char* control : kGroup) EXPECT_TRUE(dialog->IsEnabled(control)) << control;
+}
+
+TEST_F(DialogTest, DhcpAdapterStartsAutomaticWithTheGroupDisabledAndTheDhcpGateway) {
+  machine.ChangeAdapter(11, [](sim::SimAdapter& a) {
+    a.dhcpEnabled = 1;
+    a.gateways = {Addr("192.168.1.254", "255.255.255.255", 902)};
+    a.dnsServers = {"223.5.5.5", "223.6.6.6"};
+  });
+  machine.WriteInterfaceKey(11);
+  StartApp();
+  headless::HeadlessWindow* dialog = OpenDialog();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_TRUE(dialog->IsChecked(td::kAutomatic));
+  EXPECT_FALSE(dialog->IsChecked(td::kStatic));
+  EXPECT_EQ(dialog->Text(td::kGateway), "192.168.1.254");
+  EXPECT_EQ(dialog->Text(td::kAlternateDns), "223.6.6.6");
+  for (const char* control : kGroup) EXPECT_FALSE(dialog->IsEnabled(control)) << control;
+  EXPECT_TRUE(dialog->IsEnabled(td::kPreferredDnsLabel));
+  EXPECT_TRUE(dialog->IsEnabled(td::kAlternateDnsLabel));
+}
+
+TEST_F(DialogTest, RadioButtonsSwitchTheEightControlsAndNeverTheDnsLabels) {
+  StartApp();
+  headless::HeadlessWindow* dialog = OpenDialog();
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(dialog->Click(td::kAutomatic));
+  for (const char* control : kGroup) EXPECT_FALSE(dialog->IsEnabled(control)) << control;
+  EXPECT_TRUE(dialog->IsEnabled(td::kPreferredDnsLabel));
+  EXPECT_TRUE(dialog->IsEnabled(td::kAlternateDnsLabel));
+  ASSERT_TRUE(dialog->Click(td::kStatic));
+  for (const char* control : kGroup) EXPECT_TRUE(dialog->IsEnabled(control)) << control;
+  EXPECT_TRUE(dialog->IsEnabled(td::kPreferredDnsLabel));
+  EXPECT_TRUE(dialog->IsEnabled(td::kAlternateDnsLabel));
+}
+
+TEST_F(DialogTest, DhcpOnAndBackToStaticWithTheLogLinesAndTheStateAfterARefresh) {
+  StartApp();
+  const size_t before = Log().size();
+  headless::HeadlessWindow* dialog = OpenDialog();
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(dialog->Click(td::kAutomatic));
+  ASSERT_TRUE(dialog->Click(td::kOk));
+  EXPECT_TRUE(dialog->closed());
+  EXPECT_EQ(LogAfter(before), Strings{"本地连接 修改为自动获取IP成功."});
+  EXPECT_EQ(machine.Adapters()[0].dhcpEnabled, 1u);
+  EXPECT_EQ(machine.AutomationInitializations(), 0);
+
+  dialog = OpenDialog();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_TRUE(dialog->IsChecked(td::kAutomatic));
+  ASSERT_TRUE(dialog->Click(td::kStatic));
+  ASSERT_TRUE(dialog->Type(td::kIp, "192.168.5.20"));
+  ASSERT_TRUE(dialog->Type(td::kMask, "255.255.0.0"));
+  ASSERT_TRUE(dialog->Type(td::kGateway, "192.168.5.1"));
+  ASSERT_TRUE(dialog->Type(td::kPreferredDns, "8.8.8.8"));
+  ASSERT_TRUE(dialog->Type(td::kAlternateDns, "8.8.4.4"));
+  ASSERT_TRUE(dialog->Click(td::kOk));
+  EXPECT_TRUE(dialog->closed());
+  EXPECT_EQ(LogAfter(before + 1), Strings{"本地连接 修改为静态IP成功."});
+  EXPECT_EQ(machine.AutomationInitializations(), 0);
+
+  const sim::SimAdapter a = machine.Adapters()[0];
+  EXPECT_EQ(a.dhcpEnabled, 0u);
+  ASSERT_EQ(a.ipAddresses.size(), 1u);
+  EXPECT_EQ(a.ipAddresses[0].address, "192.168.5.20");
+  EXPECT_EQ(a.ipAddresses[0].mask, "255.255.0.0");
+  ASSERT_EQ(a.gateways.size(), 1u);
+  EXPECT_EQ(a.gateways[0].address, "192.168.5.1");
+  EXPECT_EQ(a.dnsServers, (Strings{"8.8.8.8", "8.8.4.4"}));
+  config::RegistryAccess registry(machine.registry());
+  EXPECT_EQ(config::ReadInterfaceGateway(registry, a.guid, "DefaultGateway"), "192.168.5.1\r\n\r\n");
+
+  // The view keeps its old content until the user refreshes it.
+  EXPECT_EQ(ListRows()[0][1], "192.168.1.10");
+  ASSERT_TRUE(Main().Click(mw::kRefreshButton));
+  machine.WaitForThreads();
+  ASSERT_EQ(ListRows().size(), 1u);
+  EXPECT_EQ(ListRows()[0][1], "192.168.5.20");
+  EXPECT_EQ(ListRows()[0][2], "255.255.0.0");
+}
+
+TEST_F(DialogTest, RejectedValuesAndScriptErrorsAreLoggedAndTheDialogAlwaysCloses) {
+  StartApp();
+  const size_t before = Log().size();
+  headless::HeadlessWindow* dialog = OpenDialog();
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(dialog->Type(td::kMask, "255.0.255.0"));  // no mask: EnableStatic answers 66
+  ASSERT_TRUE(dialog->Click(td::kOk));
+  EXPECT_TRUE(dialog->closed());
+  EXPECT_EQ(LogAfter(before), Strings{"本地连接 修改为静态IP失败！返回代码66,0,0."});
+
+  // An error inside the script: the method call fails on the service.
+  dialog = OpenDialog();
+  ASSERT_NE(dialog, nullptr);
+  machine.FailNext("ExecMethod", 0x80041003u);  // WBEM_E_ACCESS_DENIED
+  ASSERT_TRUE(dialog->Click(td::kOk));
+  EXPECT_TRUE(dialog->closed());
+  EXPECT_EQ(LogAfter(before + 1), Strings{"本地连接 修改为静态IP失败！脚本错误-2147217405,行13."});
+
+  // The adapter disappeared meanwhile: nothing is configured on any other adapter.
+  dialog = OpenDialog();
+  ASSERT_NE(dialog, nullptr);
+  machine.ChangeAdapter(11, [](sim::SimAdapter& a) { a.connectionName = u"改名"; });
+  ASSERT_TRUE(dialog->Click(td::kOk));
+  EXPECT_TRUE(dialog->closed());
+  EXPECT_EQ(LogAfter(before + 2), Strings{"本地连接 修改为静态IP失败！未找到该网卡."});
+
+  dialog = OpenDialog();
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(dialog->Click(td::kAutomatic));
+  ASSERT_TRUE(dialog->Click(td::kOk));
+  EXPECT_TRUE(dialog->closed());
+  EXPECT_EQ(LogAfter(before + 3), Strings{"本地连接 修改为自动获取IP失败！未找到该网卡."});
+  EXPECT_EQ(machine.AutomationInitializations(), 0);
+}
+
+TEST_F(DialogTest, ValuesThatAreNoAddressesNeverReachTheScript) {
+  StartApp();
+  machine.ClearCalls();
+  const config::StaticOutcome outcome = config::ApplyStaticConfiguration(
+      machine.automation(), windows, "本地连接", "1.2.3.4\")\r\nCreateObject(\"x", "255.0.0.0", "", "", "");
+  EXPECT_EQ(outcome.kind, config::StaticOutcome::Kind::Refused);
+  EXPECT_EQ(machine.Calls(), Strings{});
+  EXPECT_EQ(config::StaticLogLine("本地连接", outcome), "本地连接 修改为静态IP失败！地址无效.");
+}
+
+TEST_F(DialogTest, OkIsDisabledWhileTheChoiceIsApplied) {
+  WatchedAutomation watched(machine.automation(), windows);
+  platform::Services watchedServices{machine.ipHelper(), machine.router(),    machine.registry(),
+                                     watched,            machine.sockets(),  machine.clipboard(),
+                                     machine.internet(), windows,            machine.kernel()};
+  app = std::make_unique<app::Application>(watchedServices);
+  app->Start();
+  machine.WaitForThreads();
+  headless::HeadlessWindow* dialog = OpenDialog();
+  ASSERT_NE(dialog, nullptr);
+  watched.okEnabled.clear();
+  ASSERT_TRUE(dialog->Click(td::kOk));
+  EXPECT_FALSE(watched.okEnabled.empty());
+  for (bool enabled : watched.okEnabled) EXPECT_FALSE(enabled);
+  EXPECT_TRUE(dialog->closed());
+  EXPECT_TRUE(dialog->IsEnabled(td::kOk));
+}
+
+}  // namespace
+}  // namespace corvane::testing
