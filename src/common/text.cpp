@@ -5,25 +5,21 @@
 namespace corvane::text {
 namespace {
 
-// Byte offsets (0-based) at which characters start, walking from the beginning of the text.
-bool StartsCharacterAt(std::string_view text, size_t offset) {
-  size_t i = 0;
-  while (i < offset) i += IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
-  return i == offset;
-}
-
 size_t CharacterLength(std::string_view text, size_t i) {
   if (IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) return 2;
   return 1;
 }
 
 // Finds `what` on a character boundary at or after byte offset `from`; npos when absent.
-size_t FindOffset(std::string_view text, std::string_view what, size_t from) {
+// `boundary` is a character boundary at or before `from` (0, or where an earlier match started):
+// the walk to `from` starts there, so a caller that continues after its previous match pays only
+// for the bytes between the two matches, not for the text before them.
+size_t FindFrom(std::string_view text, std::string_view what, size_t boundary, size_t from) {
   if (what.empty()) return std::string_view::npos;
-  size_t i = 0;
+  size_t i = boundary;
   while (i < from && i < text.size()) i += CharacterLength(text, i);
   for (; i + what.size() <= text.size(); i += CharacterLength(text, i)) {
-    if (text.compare(i, what.size(), what) == 0) return i;
+    if (text[i] == what[0] && text.compare(i, what.size(), what) == 0) return i;
   }
   return std::string_view::npos;
 }
@@ -40,7 +36,7 @@ bool IsFullWidthAt(std::string_view t, size_t i, unsigned char second) {
 int Find(std::string_view text, std::string_view what, int start) {
   if (start < 1) start = 1;
   if (static_cast<size_t>(start) > text.size()) return -1;
-  size_t at = FindOffset(text, what, static_cast<size_t>(start - 1));
+  size_t at = FindFrom(text, what, 0, static_cast<size_t>(start - 1));
   return at == std::string_view::npos ? -1 : static_cast<int>(at) + 1;
 }
 
@@ -64,24 +60,21 @@ std::string Middle(std::string_view text, int start, int count) {
 }
 
 std::string Trim(std::string_view text) {
-  size_t b = 0;
-  size_t e = text.size();
-  for (;;) {
-    if (b < e && text[b] == ' ') {
-      ++b;
-    } else if (b + 1 < e && text.compare(b, 2, kFullWidthSpace) == 0) {
-      b += 2;
+  // One walk over the characters: skip the spaces in front, then remember where the last
+  // character that is not a space ends. A1 A1 counts only where a character starts.
+  auto isSpaceAt = [&](size_t i) {
+    return text[i] == ' ' || (i + 1 < text.size() && text.compare(i, 2, kFullWidthSpace) == 0);
+  };
+  size_t i = 0;
+  while (i < text.size() && isSpaceAt(i)) i += text[i] == ' ' ? 1 : 2;
+  const size_t b = i;
+  size_t e = b;
+  while (i < text.size()) {
+    if (isSpaceAt(i)) {
+      i += text[i] == ' ' ? 1 : 2;
     } else {
-      break;
-    }
-  }
-  for (;;) {
-    if (e > b && text[e - 1] == ' ') {
-      --e;
-    } else if (e >= b + 2 && text.compare(e - 2, 2, kFullWidthSpace) == 0 && StartsCharacterAt(text, e - 2)) {
-      e -= 2;
-    } else {
-      break;
+      i += CharacterLength(text, i);
+      e = i;
     }
   }
   return std::string(text.substr(b, e - b));
@@ -94,10 +87,12 @@ std::vector<std::string> Split(std::string_view text, std::string_view separator
     return pieces;
   }
   size_t from = 0;
+  size_t boundary = 0;  // where the previous separator started: a character boundary
   for (;;) {
-    size_t at = FindOffset(text, separator, from);
+    size_t at = FindFrom(text, separator, boundary, from);
     if (at == std::string_view::npos) break;
     pieces.emplace_back(text.substr(from, at - from));
+    boundary = at;
     from = at + separator.size();
   }
   if (from < text.size()) pieces.emplace_back(text.substr(from));
@@ -107,11 +102,14 @@ std::vector<std::string> Split(std::string_view text, std::string_view separator
 std::string ReplaceAll(std::string_view text, std::string_view what, std::string_view with) {
   if (what.empty()) return std::string(text);
   std::string out;
+  out.reserve(text.size());
   size_t from = 0;
+  size_t boundary = 0;  // where the previous match started: a character boundary
   for (;;) {
-    size_t at = FindOffset(text, what, from);
+    size_t at = FindFrom(text, what, boundary, from);
     if (at == std::string_view::npos) break;
     out.append(text.substr(from, at - from)).append(with);
+    boundary = at;
     from = at + what.size();
   }
   out.append(text.substr(from));

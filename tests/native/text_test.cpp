@@ -50,6 +50,8 @@ TEST(TextTrim, RemovesAsciiAndFullWidthSpacesOnly) {
   EXPECT_EQ(text::Trim("   "), "");
   // A1 A1 that is the trail of one character and the lead of the next is not a space.
   EXPECT_EQ(text::Trim("\xB0\xA1\xA1"), "\xB0\xA1\xA1");
+  EXPECT_EQ(text::Trim(" \xB0\xA1\xA1\xA1 "), "\xB0\xA1");
+  EXPECT_EQ(text::Trim("a\xA1\xA1\xA1\xA1"), "a");
 }
 
 TEST(TextSplit, KeepsEmptyPiecesButDropsTheOneAfterTheLastSeparator) {
@@ -61,6 +63,18 @@ TEST(TextSplit, KeepsEmptyPiecesButDropsTheOneAfterTheLastSeparator) {
   EXPECT_EQ(text::Split(""), V{});
   EXPECT_EQ(text::Split("a\r\n\r\nb\r\n", "\r\n"), (V{"a", "", "b"}));
   EXPECT_EQ(text::Split(kZhong + "|" + kXie, "|"), (V{kZhong, kXie}));
+  // After a match the search goes on from the next character, not the next byte: D0 is found as
+  // the lead of 写 but neither as the trail of 中 before it nor inside 中 after it.
+  EXPECT_EQ(text::Split(kZhong + kXie + kZhong, "\xD0"), (V{kZhong, "\xB4" + kZhong}));
+  // A separator ending in a lead byte: the next match starts after the character it cut.
+  EXPECT_EQ(text::Split("a" + kZhong + "a" + kZhong, "a\xD6"), (V{"", "\xD0", "\xD0"}));
+}
+
+TEST(TextReplace, ReplacesEveryMatchOnCharacterBoundaries) {
+  EXPECT_EQ(text::ReplaceAll("a\r\nb\r\n", "\r\n", std::string(1, '\0')), std::string("a\0b\0", 4));
+  EXPECT_EQ(text::ReplaceAll(kZhong + kXie + kZhong, "\xD0", "|"), kZhong + "|\xB4" + kZhong);
+  EXPECT_EQ(text::ReplaceAll("aaa", "aa", "b"), "ba");
+  EXPECT_EQ(text::ReplaceAll("abc", "", "x"), "abc");
 }
 
 TEST(TextNumbers, DecimalAndTruthTexts) {
