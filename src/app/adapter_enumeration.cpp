@@ -111,7 +111,7 @@ std::vector<ConnectionNameEntry> ReadConnectionNames(platform::IpHelper& ipHelpe
     ConnectionNameEntry entry;
     entry.interfaceIndex = map.Index;
     entry.interfaceName =
-        kernel.WideToMultiByte(WideField(map.Name, std::size(map.Name)), platform::kCodePageGbk);
+        kernel.WideToMultiByte(platform::InterfaceNameText(map.Name), platform::kCodePageGbk);
     entry.connectionName = kernel.WideToMultiByte(WideField(name, std::size(name)), platform::kCodePageGbk);
     int brace = text::Find(entry.interfaceName, "{");
     entry.guid = brace > 0 ? text::Middle(entry.interfaceName, brace) : entry.interfaceName;

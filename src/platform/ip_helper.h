@@ -68,10 +68,21 @@ struct IpAdapterInfo {
   LeaseTime LeaseExpires;
 };
 
+// MAX_ADAPTER_NAME: the interface name field of IP_ADAPTER_INDEX_MAP, in wide characters. A name
+// that fills the field has no terminating NUL.
+inline constexpr size_t kMaxInterfaceNameLength = 128;
+
 struct IpAdapterIndexMap {
   uint32_t Index;
-  char16_t Name[128];
+  char16_t Name[kMaxInterfaceNameLength];
 };
+
+// An interface name as it stands in its fixed field: up to the first NUL, at most the field.
+inline std::u16string InterfaceNameText(const char16_t* field) {
+  size_t n = 0;
+  while (n < kMaxInterfaceNameLength && field[n] != 0) ++n;
+  return std::u16string(field, n);
+}
 
 struct IpInterfaceInfo {
   int32_t NumAdapters;
@@ -155,7 +166,8 @@ class RouterAdmin {
   virtual ~RouterAdmin() = default;
   // MprConfigServerConnect for the local machine. The handle is 0 when the service is unavailable.
   virtual uint32_t ConfigServerConnect(uintptr_t* handle) = 0;
-  // MprConfigGetFriendlyName: `bufferBytes` is the size of `buffer` in bytes.
+  // MprConfigGetFriendlyName: `interfaceName` is the Name field of an interface entry, read as at
+  // most kMaxInterfaceNameLength characters; `bufferBytes` is the size of `buffer` in bytes.
   virtual uint32_t ConfigGetFriendlyName(uintptr_t handle, const char16_t* interfaceName, char16_t* buffer,
                                          uint32_t bufferBytes) = 0;
 };

@@ -268,9 +268,37 @@ TEST_F(SimMachineTest, AddedAddressesGetFreshContextsAndAppearInTheNextEnumerati
   ASSERT_EQ(machine.ipHelper().DeleteIPAddress(41), platform::kNoError);
   EXPECT_EQ(machine.ipHelper().DeleteIPAddress(41), platform::kErrorInvalidParameter);
   EXPECT_EQ(machine.ipHelper().DeleteIPAddress(0), platform::kErrorInvalidParameter);
-  // A configured address is removed by its context as well.
-  EXPECT_EQ(machine.ipHelper().DeleteIPAddress(40), platform::kNoError);
-  EXPECT_TRUE(machine.Adapters()[1].ipAddresses.empty());
+  // An address the adapter is configured with is not the service's to remove: it stays.
+  EXPECT_EQ(machine.ipHelper().DeleteIPAddress(40), platform::kErrorInvalidParameter);
+  EXPECT_EQ(machine.Adapters()[1].ipAddresses.size(), 1u);
+  EXPECT_EQ(CallsStartingWith("DeleteIPAddress").back(), "DeleteIPAddress(40) -> 87");
+}
+
+TEST_F(SimMachineTest, AContextReusedByAConfiguredAddressIsNotDeletable) {
+  machine.AddAdapter(Adapter(2, u"A", {}));
+  uint32_t context = 0;
+  uint32_t instance = 0;
+  ASSERT_EQ(machine.ipHelper().AddIPAddress(Net(10, 2, 0, 1), Net(255, 0, 0, 0), 2, &context, &instance),
+            platform::kNoError);
+  // The adapter is configured anew (as the instrumentation service does) and its new address
+  // happens to get the same context: it is configured, not added.
+  machine.ChangeAdapter(2, [](SimAdapter& a) { a.ipAddresses.clear(); });
+  machine.SetNextContext(context);
+  platform::WmiObject in;
+  platform::WmiObject out;
+  auto enableStatic = [&](const std::string& address) {
+    in["IPAddress"] = platform::WmiValue::FromArray({address});
+    in["SubnetMask"] = platform::WmiValue::FromArray({"255.0.0.0"});
+    EXPECT_EQ(machine.automation().ExecMethod("root\\cimv2", "Win32_NetworkAdapterConfiguration.Index=2",
+                                              "EnableStatic", in, &out),
+              0);
+    return out.at("ReturnValue").integer;
+  };
+  // A part with a leading zero is no address the machine takes.
+  EXPECT_EQ(enableStatic("010.2.0.9"), 70);
+  ASSERT_EQ(enableStatic("10.2.0.9"), 0);
+  ASSERT_EQ(machine.Adapters()[0].ipAddresses.at(0).context, context);
+  EXPECT_EQ(machine.ipHelper().DeleteIPAddress(context), platform::kErrorInvalidParameter);
 }
 
 TEST_F(SimMachineTest, AddIPAddressRejectsWhatTheServiceRejects) {
@@ -311,11 +339,28 @@ TEST_F(SimMachineTest, FailNextFailsOnlyTheNextCallsOfThatOperation) {
   EXPECT_EQ(machine.ipHelper().AddIPAddress(Net(10, 1, 1, 2), mask, 2, &c, &i), platform::kNoError);
 }
 
-TEST_F(SimMachineTest, EchoAnswersOnlyFromResponders) {
+TEST_F(SimMachineTest, EchoAnswersFromLoopbackBoundAddressesAndResponders) {
+  machine.AddAdapter(Adapter(2, u"A", {Addr("10.0.0.1", "255.0.0.0", 5), Addr("0.0.0.0", "0.0.0.0", 0)}));
+  machine.AddAdapter(Adapter(3, u"B", {}));
   machine.AddEchoResponder("192.168.1.20");
-  EXPECT_TRUE(machine.ipHelper().SendEcho(Net(192, 168, 1, 20), 30));
-  EXPECT_FALSE(machine.ipHelper().SendEcho(Net(192, 168, 1, 21), 30));
-  EXPECT_TRUE(machine.ipHelper().SendEcho(Net(127, 0, 0, 1), 30));
+  machine.AddEchoResponder("010.0.0.9");  // not an address: no responder
+  platform::IpHelper& ip = machine.ipHelper();
+  EXPECT_TRUE(ip.SendEcho(Net(192, 168, 1, 20), 30));
+  EXPECT_FALSE(ip.SendEcho(Net(192, 168, 1, 21), 30));
+  EXPECT_FALSE(ip.SendEcho(Net(10, 0, 0, 9), 30));
+  EXPECT_FALSE(ip.SendEcho(Net(8, 0, 0, 9), 30));
+  // The whole loopback range, and every address bound on the machine, configured or added.
+  EXPECT_TRUE(ip.SendEcho(Net(127, 0, 0, 1), 30));
+  EXPECT_TRUE(ip.SendEcho(Net(127, 45, 6, 7), 30));
+  EXPECT_FALSE(ip.SendEcho(Net(128, 0, 0, 1), 30));
+  EXPECT_TRUE(ip.SendEcho(Net(10, 0, 0, 1), 30));
+  EXPECT_FALSE(ip.SendEcho(0, 30));
+  uint32_t c = 0;
+  uint32_t i = 0;
+  ASSERT_EQ(ip.AddIPAddress(Net(172, 16, 0, 3), Net(255, 255, 0, 0), 3, &c, &i), platform::kNoError);
+  EXPECT_TRUE(ip.SendEcho(Net(172, 16, 0, 3), 30));
+  ASSERT_EQ(ip.DeleteIPAddress(c), platform::kNoError);
+  EXPECT_FALSE(ip.SendEcho(Net(172, 16, 0, 3), 30));
   EXPECT_EQ(CallsStartingWith("IcmpSendEcho").front(), "IcmpSendEcho(192.168.1.20, 30) -> 1");
 }
 
@@ -344,6 +389,13 @@ TEST_F(SimMachineTest, FriendlyNamesNeedAHandleAndRoomForTheName) {
                                                    sizeof untouched),
             platform::kErrorFileNotFound);
   EXPECT_EQ(untouched[0], u'x');
+
+  // A name that fills its 128-character field has no NUL: it is read as the field, never beyond.
+  std::vector<char16_t> full(platform::kMaxInterfaceNameLength, u'x');
+  EXPECT_EQ(machine.router().ConfigGetFriendlyName(handle, full.data(), untouched, sizeof untouched),
+            platform::kErrorFileNotFound);
+  EXPECT_EQ(CallsStartingWith("MprConfigGetFriendlyName").back(),
+            "MprConfigGetFriendlyName(" + std::string(128, 'x') + ") -> 2");
 
   machine.SetRouterAdminAvailable(false);
   uintptr_t none = 1;

@@ -15,7 +15,13 @@
 //   ERROR_OBJECT_ALREADY_EXISTS (5010) for an address already on the machine. Since Vista the
 //   function adds a unicast address entry and passes on that entry's answer for a duplicate, which
 //   is 5010, not the ERROR_DUP_DOMAINNAME the older documentation names.
-// - DeleteIPAddress: ERROR_INVALID_PARAMETER (87) for a context that names no address (0 included).
+// - DeleteIPAddress removes only an address that AddIPAddress created in this run. For any other
+//   context (an address the adapter is configured with, static or DHCP; a context that names no
+//   address, 0 included) it takes no action and answers ERROR_INVALID_PARAMETER (87), the code the
+//   documentation gives for an input it does not act on.
+// - ICMP echo: answered by every address of the loopback range 127.0.0.0/8, by every address bound
+//   to an adapter of the machine (configured or added), and by the registered responders.
+// - Interface names passed in are read as their fixed field: at most 128 wide characters.
 #include <algorithm>
 #include <cstring>
 
@@ -304,19 +310,14 @@ uint32_t IpHelperSim::AddIPAddress(uint32_t address, uint32_t mask, uint32_t ifI
   SimAdapter* target = s_.FindAdapter(ifIndex);
   if (target == nullptr) return finish(kErrorDevNotExist);
   const std::string text = FormatDotted(h);
-  for (const auto& a : s_.adapters) {
-    for (const auto& existing : a.ipAddresses) {
-      uint32_t e = 0;
-      if (existing.context != 0 && ParseDotted(existing.address, &e) && e == h)
-        return finish(platform::kErrorObjectAlreadyExists);
-    }
-  }
+  if (s_.AddressBound(h)) return finish(platform::kErrorObjectAlreadyExists);
   // An adapter without an address lists the all-zero placeholder; the new address replaces it.
   auto& list = target->ipAddresses;
   list.erase(std::remove_if(list.begin(), list.end(), [](const SimAddress& a) { return a.context == 0; }),
              list.end());
   const uint32_t context = s_.FreshContext();
   list.push_back(SimAddress{text, FormatDotted(m), context});
+  s_.addedContexts.insert(context);
   *nteContext = context;
   *nteInstance = s_.nextInstance++;
   return finish(platform::kNoError);
@@ -329,12 +330,13 @@ uint32_t IpHelperSim::DeleteIPAddress(uint32_t nteContext) {
     return code;
   };
   if (auto f = s_.TakeFailure("DeleteIPAddress")) return finish(*f);
-  if (nteContext != 0) {
+  if (nteContext != 0 && s_.addedContexts.count(nteContext) > 0) {
     for (auto& a : s_.adapters) {
       auto& list = a.ipAddresses;
       for (auto it = list.begin(); it != list.end(); ++it) {
         if (it->context == nteContext) {
           list.erase(it);
+          s_.addedContexts.erase(nteContext);
           return finish(platform::kNoError);
         }
       }
@@ -347,7 +349,8 @@ bool IpHelperSim::SendEcho(uint32_t address, uint32_t timeoutMs) {
   std::lock_guard lock(s_.mutex);
   const uint32_t h = NetworkToHost(address);
   bool reply = false;
-  if (!s_.TakeFailure("IcmpSendEcho")) reply = h == 0x7F000001u || s_.echoResponders.count(h) > 0;
+  if (!s_.TakeFailure("IcmpSendEcho"))
+    reply = (h >> 24) == 127 || s_.echoResponders.count(h) > 0 || s_.AddressBound(h);
   s_.Record("IcmpSendEcho(" + FormatDotted(h) + ", " + std::to_string(timeoutMs) + ") -> " +
             (reply ? "1" : "0"));
   return reply;
@@ -377,7 +380,7 @@ uint32_t RouterAdminSim::ConfigGetFriendlyName(uintptr_t handle, const char16_t*
                                                char16_t* buffer, uint32_t bufferBytes) {
   std::lock_guard lock(s_.mutex);
   std::u16string name;
-  if (interfaceName != nullptr) name = interfaceName;
+  if (interfaceName != nullptr) name = platform::InterfaceNameText(interfaceName);
   auto finish = [&](uint32_t code) {
     s_.Record("MprConfigGetFriendlyName(" + WideForRecord(name) + ") -> " + std::to_string(code));
     return code;

@@ -73,8 +73,21 @@ bool Machine::State::ContextInUse(uint32_t context) const {
   return false;
 }
 
+bool Machine::State::AddressBound(uint32_t hostOrder) const {
+  for (const auto& a : adapters) {
+    for (const auto& address : a.ipAddresses) {
+      uint32_t h = 0;
+      if (address.context != 0 && ParseDotted(address.address, &h) && h == hostOrder) return true;
+    }
+  }
+  return false;
+}
+
 uint32_t Machine::State::FreshContext() {
   while (nextContext == 0 || ContextInUse(nextContext)) ++nextContext;
+  // A context handed out anew belongs to its new address alone; whoever asked for it records
+  // whether AddIPAddress created that address.
+  addedContexts.erase(nextContext);
   return nextContext++;
 }
 
@@ -275,6 +288,11 @@ void Machine::ClearCalls() {
 void Machine::FailNext(const std::string& operation, uint32_t code) {
   std::lock_guard lock(state_->mutex);
   state_->failures[operation].push_back(code);
+}
+
+void Machine::SetCallObserver(std::function<void(const std::string&)> observer) {
+  std::lock_guard lock(state_->mutex);
+  state_->callObserver = std::move(observer);
 }
 
 void Machine::WaitForThreads() {

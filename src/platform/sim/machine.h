@@ -126,6 +126,10 @@ class Machine {
   // (answers `code` as the policy), SetProcessDEPPolicy, TerminateProcess. Calls answering a truth
   // value answer false. The clock and the code-page conversions are neither recorded nor failed.
   void FailNext(const std::string& operation, uint32_t code);
+  // Runs `observer` with each call's text as it is recorded: on the calling thread, with the
+  // machine's lock held, after the call has done its work. A test sees from there what the program
+  // shows while it calls the service; the observer must not call the machine. Null removes it.
+  void SetCallObserver(std::function<void(const std::string&)> observer);
 
   // Threads started through the kernel service: wait until all have ended.
   void WaitForThreads();

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -86,6 +87,8 @@ struct Machine::State {
 
   std::vector<SimAdapter> adapters;
   uint32_t nextContext = 0x10;
+  // Contexts of the addresses AddIPAddress created in this run: the only ones DeleteIPAddress removes.
+  std::set<uint32_t> addedContexts;
   uint32_t nextInstance = 1;
 
   std::string hostName = "CORVANE-DEMO";
@@ -119,6 +122,7 @@ struct Machine::State {
   bool comSecurityInitialized = false;
 
   std::vector<std::string> calls;
+  std::function<void(const std::string&)> callObserver;
   std::map<std::string, std::deque<uint32_t>> failures;
 
   // Threads of the kernel service; their own lock so that waiting never blocks the services.
@@ -136,12 +140,17 @@ struct Machine::State {
   std::unique_ptr<KernelSim> kernel;
 
   // --- used with the lock held ---
-  void Record(std::string call) { calls.push_back(std::move(call)); }
+  void Record(std::string call) {
+    calls.push_back(std::move(call));
+    if (callObserver) callObserver(calls.back());
+  }
   // Takes the next injected failure of `operation`, if any.
   std::optional<uint32_t> TakeFailure(const std::string& operation);
   SimAdapter* FindAdapter(uint32_t index);
   // Contexts in use on any adapter's address lists.
   bool ContextInUse(uint32_t context) const;
+  // True when an adapter holds the address (host order) with a usable context.
+  bool AddressBound(uint32_t hostOrder) const;
   uint32_t FreshContext();
   void WriteInterfaceKey(const SimAdapter& adapter);
   // Registry helpers for building: create the key path below a root, set a value.

@@ -50,6 +50,7 @@ bool ParseDotted(std::string_view text, uint32_t* hostOrder) {
       ++digits;
     }
     if (digits == 0 || digits > 3 || v > 255) return false;
+    if (digits > 1 && text[i - digits] == '0') return false;  // "010": no leading zeros
     value = (value << 8) | v;
   }
   if (i != text.size()) return false;

@@ -249,23 +249,24 @@ class RouterAdminWin32 final : public platform::RouterAdmin {
                                  uint32_t bufferBytes) override {
     if (!interfaceName || !buffer || bufferBytes < sizeof(char16_t)) return ERROR_INVALID_PARAMETER;
     const auto getName = Router().getFriendlyName;
+    // The name is the fixed field of an interface entry: at most its length, NUL-terminated here.
+    const std::u16string field = platform::InterfaceNameText(interfaceName);
+    std::wstring name(AsWide(field.c_str()), field.size());
     if (handle != 0 && getName) {
-      std::wstring name(AsWide(interfaceName));
       return getName(reinterpret_cast<HANDLE>(handle), name.data(), AsWide(buffer), bufferBytes);
     }
     // No configuration handle (the service is unavailable, as under some compatibility layers):
     // the adapter list of the IP helper service carries the same connection names.
-    return FriendlyNameFromAdapters(interfaceName, buffer, bufferBytes);
+    return FriendlyNameFromAdapters(name, buffer, bufferBytes);
   }
 
  private:
   // "\DEVICE\TCPIP_{GUID}" matches the entry whose AdapterName is that GUID text (in any case);
   // failing that, the entry with the interface index the name stands for.
-  static uint32_t FriendlyNameFromAdapters(const char16_t* interfaceName, char16_t* buffer, uint32_t bufferBytes) {
+  static uint32_t FriendlyNameFromAdapters(const std::wstring& wideName, char16_t* buffer, uint32_t bufferBytes) {
     std::vector<platform::AdapterAddresses> entries;
     if (QueryAdaptersAddresses(AF_UNSPEC, 0, &entries) != NO_ERROR) return ERROR_FILE_NOT_FOUND;
 
-    const std::wstring wideName(AsWide(interfaceName));
     const std::string name = FromWide(wideName);
     const size_t brace = name.find('{');
     const std::string guid = brace == std::string::npos ? name : name.substr(brace);
