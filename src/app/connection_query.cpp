@@ -27,10 +27,9 @@ class AutomationScope {
   bool initialized_ = false;
 };
 
-std::string Normalized(const std::string& name) {
-  std::string lowered = text::ToLowerAscii(name);
-  return text::ReplaceAll(lowered, " ", "");
-}
+// Connection-manager names are compared lower-cased and trimmed at both ends. Spaces inside a
+// name are part of it: "本地连接2" and "本地连接 2" are two connections.
+std::string Normalized(const std::string& name) { return text::Trim(text::ToLowerAscii(name)); }
 
 }  // namespace
 

@@ -132,8 +132,21 @@ TEST_F(ReportTest, TheConnectionManagerAnswersWhenInstrumentationHasNoStatus) {
   machine.AddAdapter(Ethernet(4, u"Local Area Connection", {"10.0.0.1"}));
   StartApp();
   EXPECT_EQ(ReportLines()[1], "网卡状态：已连接");
-  // The manager's names are matched ignoring case and spaces.
-  EXPECT_EQ(Context().connections.ConnectionStatus("local area  connection"), 2);
+  // The manager's names are matched ignoring case and the spaces at both ends, ASCII and full-width.
+  EXPECT_EQ(Context().connections.ConnectionStatus("  LOCAL area Connection\xA1\xA1"), 2);
+  EXPECT_EQ(Context().connections.ConnectionStatus("local area  connection"), -1);
+  EXPECT_EQ(Context().connections.ConnectionStatus("localareaconnection"), -1);
+}
+
+TEST_F(ReportTest, TheConnectionManagerTellsNamesApartThatDifferOnlyInInnerSpaces) {
+  machine.SetInstrumentationAvailable(false);
+  sim::SimAdapter spaced = Ethernet(4, u"本地连接 2", {"10.0.0.1"});
+  spaced.netConnectionStatus = 7;
+  machine.AddAdapter(spaced);
+  machine.AddAdapter(Ethernet(5, u"本地连接2", {"10.0.0.2"}));
+  StartApp();
+  EXPECT_EQ(Context().connections.ConnectionStatus("本地连接 2"), 7);
+  EXPECT_EQ(Context().connections.ConnectionStatus("本地连接2"), 2);
 }
 
 TEST_F(ReportTest, ConnectionNamesWithQuotesAndBackslashesSelectOnlyTheirOwnAdapter) {
