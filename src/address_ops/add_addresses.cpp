@@ -51,6 +51,7 @@ RangeBounds ParseRangeLine(const std::string& line) {
   RangeBounds r;
   const int open = text::Find(line, "{");
   const int dashAfterOpen = text::Find(line, "-", open + 1);
+  const int closeAfterOpenDash = dashAfterOpen > 0 ? text::Find(line, "}", dashAfterOpen + 1) : -1;
   const int firstDash = text::Find(line, "-");
   const int closeAfterDash = text::Find(line, "}", firstDash + 1);
   r.prefix = text::Left(line, open - 1);
@@ -59,7 +60,10 @@ RangeBounds ParseRangeLine(const std::string& line) {
   std::string lastText = closeAfterDash > 0 ? text::Middle(line, firstDash + 1, closeAfterDash - firstDash - 1)
                                             : text::Middle(line, firstDash + 1);
   bool inRange = ReadBound(firstText, &r.first) && ReadBound(lastText, &r.last);
-  r.valid = inRange && r.first > 0 && r.last > 0 && r.first < r.last;
+  // A "}" only before the dash of the braces ("}1.2.3.{1-3") closes nothing.
+  const bool closed = closeAfterOpenDash > 0;
+  const bool countable = static_cast<int64_t>(r.last) - r.first < kMaxRangeCount;
+  r.valid = closed && inRange && r.first > 0 && r.last > 0 && r.first < r.last && countable;
   return r;
 }
 
@@ -71,6 +75,7 @@ bool ParseDottedAddress(const std::string& text, uint32_t* address) {
       if (i >= text.size() || text[i] != '.') return false;
       ++i;
     }
+    const size_t start = i;
     size_t digits = 0;
     uint32_t value = 0;
     while (i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 4) {
@@ -79,6 +84,8 @@ bool ParseDottedAddress(const std::string& text, uint32_t* address) {
       ++digits;
     }
     if (digits == 0 || digits > 3 || value > 255) return false;
+    // "010" is ten to a reader and eight to the socket library: neither is taken.
+    if (digits > 1 && text[start] == '0') return false;
     parts[p] = value;
   }
   if (i != text.size()) return false;
@@ -133,7 +140,6 @@ void ConfirmAddWindow(app::AppContext& context, platform::Window& window) {
   request.addresses = window.Text(aw::kAddresses);
   request.mask = window.Text(aw::kMask);
   request.occupancyQuery = window.IsChecked(aw::kOccupancyQuery) ? 1 : 0;
-  context.setAddRequest(request);
   context.services.kernel.StartThread([&context, request] { AddAddressRange(context, request); });
   window.Close();
 }

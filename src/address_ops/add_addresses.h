@@ -20,15 +20,23 @@ std::vector<std::string> SplitAddressLines(const std::string& text);
 // A line holding "{", "}" and "-" names a range.
 bool IsRangeLine(const std::string& line);
 
+// The most numbers one range may name. Every number past 255 only yields a failure line, so a
+// slip such as "{1-99999999}" would keep the busy state on for hours and grow the log until the
+// process runs out of memory; a longer range is a range error, before anything is added.
+inline constexpr int64_t kMaxRangeCount = 65536;
+
 struct RangeBounds {
   std::string prefix;  // text before the first "{"
   int32_t first = 0;
   int32_t last = 0;
-  bool valid = false;  // 0 < first < last, neither bound past 32 bits
+  // 0 < first < last, neither bound past 32 bits, at most kMaxRangeCount numbers, and a "}" after
+  // the "-" that follows the "{".
+  bool valid = false;
 };
 RangeBounds ParseRangeLine(const std::string& line);
 
-// Four dotted decimal parts of 0-255, nothing else; the address in network byte order.
+// Four dotted decimal parts of 0-255 without leading zeros, nothing else; the address in network
+// byte order.
 bool ParseDottedAddress(const std::string& text, uint32_t* address);
 
 // Opens the add-address window over the main window.

@@ -1,6 +1,6 @@
 // What the program keeps for its whole run, owned by the application object and handed to every
 // operation: the services, the main window, the published adapter snapshot, the selected adapter,
-// the adapter context and the pending add request.
+// and the adapter context.
 #pragma once
 
 #include <atomic>
@@ -22,7 +22,7 @@ struct AdapterContext {
   std::string alternateDns;
 };
 
-// What the add-address window hands to the worker that adds the addresses.
+// What the add-address window hands, by value, to the worker that adds the addresses.
 struct AddRangeRequest {
   std::string addresses;
   std::string mask;
@@ -54,14 +54,6 @@ class AppContext {
     std::lock_guard lock(mutex_);
     adapterContext_ = std::move(context);
   }
-  AddRangeRequest addRequest() const {
-    std::lock_guard lock(mutex_);
-    return addRequest_;
-  }
-  void setAddRequest(AddRangeRequest request) {
-    std::lock_guard lock(mutex_);
-    addRequest_ = std::move(request);
-  }
 
   // Enumerates the adapters and publishes the result; enumerations never overlap.
   std::shared_ptr<const AdapterSnapshot> Enumerate();
@@ -69,7 +61,6 @@ class AppContext {
  private:
   mutable std::mutex mutex_;
   AdapterContext adapterContext_;
-  AddRangeRequest addRequest_;
   std::mutex enumerationMutex_;
   uintptr_t routerHandle_ = 0;
 };

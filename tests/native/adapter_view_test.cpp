@@ -2,6 +2,8 @@
 #include "app/adapter_view.h"
 #include "app/stored_texts.h"
 
+#include <thread>
+
 #include "app_fixture.h"
 
 namespace corvane::testing {
@@ -34,6 +36,39 @@ TEST_F(AdapterViewTest, StartUpSelectsTheLastAdapterAndLeavesTheBusyStateOff) {
   EXPECT_EQ(Main().Text(mw::kCommunityLink), "用户交流");
   EXPECT_EQ(Main().Text(mw::kIssueLink), "提交问题");
   EXPECT_EQ(Log().front(), app::Decipher(app::StoredText::Banner));
+}
+
+TEST_F(AdapterViewTest, TheFirstFillRunsBusyWithTheFourControlsDisabled) {
+  AddAdapters(2);
+  // Every service call of the start-up worker sees the four controls disabled.
+  const std::thread::id testThread = std::this_thread::get_id();
+  std::vector<bool> disabled;
+  machine.SetCallObserver([&](const std::string&) {
+    if (std::this_thread::get_id() != testThread && windows.mainWindow() != nullptr)
+      disabled.push_back(BusyControlsEnabled(false));
+  });
+  StartApp();
+  machine.SetCallObserver(nullptr);
+  ASSERT_GT(disabled.size(), 5u);
+  EXPECT_EQ(std::count(disabled.begin(), disabled.end(), false), 0);
+  EXPECT_TRUE(BusyControlsEnabled(true));
+}
+
+TEST_F(AdapterViewTest, AColumnClickWhileBusyDoesNothing) {
+  machine.AddAdapter(Ethernet(5, u"本地连接", {"10.0.0.3", "10.0.0.1", "10.0.0.2"}));
+  StartApp();
+  const auto rows = ListRows();
+  const size_t logLines = Log().size();
+  const int direction = Context().sortDirection;
+  app::SetBusy(Context(), true);
+  machine.ClearCalls();
+  EXPECT_TRUE(Main().ClickColumn(mw::kAddressList, 1));
+  machine.WaitForThreads();
+  EXPECT_EQ(ListRows(), rows);
+  EXPECT_EQ(Log().size(), logLines);
+  EXPECT_EQ(Context().sortDirection, direction);
+  EXPECT_EQ(machine.Calls(), Strings{});
+  app::SetBusy(Context(), false);
 }
 
 TEST_F(AdapterViewTest, TheBusyStateCoversTheFourControlsAndNothingElse) {
@@ -163,15 +198,6 @@ TEST(ActivityLog, LinesCarryTheTwentyFourHourTimeAndTheFullWidthColon) {
   EXPECT_EQ(app::FormatLogLine(platform::DateTime{2026, 12, 8, 9, 5, 7}, "消息."), "09:05:07：消息.\r\n");
   EXPECT_EQ(app::FormatLogLine(platform::DateTime{2026, 12, 8, 14, 0, 0}, "x"), "14:00:00：x\r\n");
   EXPECT_EQ(app::FormatLogLine(platform::DateTime{2026, 12, 8, 0, 0, 0}, ""), "00:00:00：\r\n");
-}
-
-TEST_F(AdapterViewTest, TextTypedIntoTheLogDoesNotStopAppends) {
-  machine.SetLocalNow(platform::DateTime{2026, 12, 8, 9, 5, 7});
-  StartApp();
-  Main().Type(mw::kLog, Main().Text(mw::kLog) + "typed by the user");
-  app::AppendLog(Context(), "after typing");
-  std::string log = Main().Text(mw::kLog);
-  EXPECT_EQ(log.substr(log.size() - 24), "09:05:07：after typing\r\n");
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include "address_ops/delete_addresses.h"
 #include "app/adapter_view.h"
 
+#include <optional>
+
 #include "app_fixture.h"
 
 namespace corvane::testing {
@@ -22,12 +24,15 @@ class AddressOpsTest : public AppTest {
 
   std::string KeyPath() { return address_ops::InterfaceKeyPath(adapter.guid); }
 
-  // Opens the add window from the context menu, types the lines and confirms; waits for the worker.
-  void AddThroughWindow(const std::string& lines, bool occupancy = false) {
+  // Opens the add window from the context menu, types the lines (and the mask, when given) and
+  // confirms; waits for the worker.
+  void AddThroughWindow(const std::string& lines, bool occupancy = false,
+                        std::optional<std::string> mask = std::nullopt) {
     ASSERT_TRUE(Main().ChooseMenuItem(mw::kMenuAdd));
     headless::HeadlessWindow* w = windows.topModal();
     ASSERT_NE(w, nullptr);
     w->Type(aw::kAddresses, lines);
+    if (mask) w->Type(aw::kMask, *mask);
     if (occupancy) w->Click(aw::kOccupancyQuery);
     ASSERT_TRUE(w->Click(aw::kConfirm));
     machine.WaitForThreads();
@@ -73,6 +78,20 @@ class AddressOpsTest : public AppTest {
     return registry.ReadValueBytes(KeyPath(), value, &type);
   }
 
+  // The four controls of the busy state: "busy" when all are disabled, "free" when all are enabled.
+  std::string BusyState() {
+    const bool refresh = Main().IsEnabled(mw::kRefreshButton);
+    const bool selector = Main().IsEnabled(mw::kSelector);
+    const bool add = Main().IsMenuItemEnabled(mw::kMenuAdd);
+    const bool remove = Main().IsMenuItemEnabled(mw::kMenuDelete);
+    if (!refresh && !selector && !add && !remove) return "busy";
+    if (refresh && selector && add && remove) return "free";
+    return "mixed";
+  }
+
+  // The deletion's log lines, from its start line on.
+  Strings DeleteLog() { return LogFrom("已经开始启用选中项目,请稍后..."); }
+
   bool Called(const std::string& prefix) {
     for (const auto& c : machine.Calls())
       if (c.rfind(prefix, 0) == 0) return true;
@@ -93,6 +112,31 @@ TEST(RangeParsing, BoundsPrefixAndValidity) {
   EXPECT_FALSE(address_ops::ParseRangeLine("10.0.0.{6-5}").valid);
   EXPECT_FALSE(address_ops::ParseRangeLine("10.0.0.{1-99999999999}").valid);
   EXPECT_FALSE(address_ops::ParseRangeLine("10.0.0.{1-4294967297}").valid);
+  // At most 65,536 numbers: every one past 255 would only fail, and a slip must not run for hours.
+  EXPECT_TRUE(address_ops::ParseRangeLine("10.{1-65536}").valid);
+  EXPECT_TRUE(address_ops::ParseRangeLine("10.{100-65635}").valid);
+  EXPECT_FALSE(address_ops::ParseRangeLine("10.{1-65537}").valid);
+  EXPECT_FALSE(address_ops::ParseRangeLine("10.{1-99999999}").valid);
+  // The "}" must follow the dash that follows the "{".
+  EXPECT_FALSE(address_ops::ParseRangeLine("}1.2.3.{1-3").valid);
+  EXPECT_FALSE(address_ops::ParseRangeLine("1-2.{5}").valid);
+  // White space inside the braces is skipped; the prefix keeps its own.
+  auto spaced = address_ops::ParseRangeLine(" 10.0.0.{ 1 - 3 }");
+  EXPECT_EQ(spaced.prefix, " 10.0.0.");
+  EXPECT_EQ(spaced.first, 1);
+  EXPECT_EQ(spaced.last, 3);
+  EXPECT_TRUE(spaced.valid);
+  // Signs are read; a negative or missing bound is no range.
+  auto plus = address_ops::ParseRangeLine("10.0.0.{+1-+3}");
+  EXPECT_EQ(plus.first, 1);
+  EXPECT_EQ(plus.last, 3);
+  EXPECT_TRUE(plus.valid);
+  auto minusFirst = address_ops::ParseRangeLine("10.0.0.{-1-3}");
+  EXPECT_EQ(minusFirst.first, 0);
+  EXPECT_FALSE(minusFirst.valid);
+  auto minusLast = address_ops::ParseRangeLine("10.0.0.{1--3}");
+  EXPECT_EQ(minusLast.last, -3);
+  EXPECT_FALSE(minusLast.valid);
   // A hyphen in the prefix makes the last bound come from the text after it.
   auto dash = address_ops::ParseRangeLine("10.0-1.{1-3}");
   EXPECT_EQ(dash.first, 1);
@@ -118,7 +162,8 @@ TEST(AddressText, OnlyFourDottedDecimalPartsAreAddresses) {
   EXPECT_EQ(b[3], 10);
   EXPECT_TRUE(address_ops::ParseDottedAddress("0.0.0.0", &a));
   for (const char* bad : {"10.1.2", "10", "1.2.3.256", "1.2.3.4.5", "1.2.3.", " 1.2.3.4", "1.2.3.4 ", "0x1.2.3.4",
-                          "1..2.3", "", "1.2.3.0004", "-1.2.3.4"})
+                          "1..2.3", "", "1.2.3.0004", "-1.2.3.4", "010.0.0.1", "10.0.0.01", "255.255.255.00",
+                          "10.00.0.1"})
     EXPECT_FALSE(address_ops::ParseDottedAddress(bad, &a)) << bad;
 }
 
@@ -151,6 +196,13 @@ TEST_F(AddressOpsTest, TheAddWindowOpensWithTheDefaultMaskInOrder) {
             1);
   EXPECT_EQ(openMask(), "255.255.255.128");
 
+  // A REG_EXPAND_SZ value is expanded first.
+  machine.SetHostName("255.192");
+  ASSERT_EQ(registry.WriteValueBytes(KeyPath(), "DhcpSubnetMask", std::string("255.255.%COMPUTERNAME%\0", 23),
+                                     platform::kRegExpandSz),
+            1);
+  EXPECT_EQ(openMask(), "255.255.255.192");
+
   // A DhcpSubnetMask of another type reads as nothing: the list wins again.
   ASSERT_EQ(registry.WriteValueBytes(KeyPath(), "DhcpSubnetMask", "\x01\x02", platform::kRegBinary), 1);
   EXPECT_EQ(openMask(), "255.255.0.0");
@@ -175,9 +227,13 @@ TEST_F(AddressOpsTest, ARangeAddsBothBoundsInAscendingOrderThenRefreshesAndStore
 
 TEST_F(AddressOpsTest, MalformedRangesAreLoggedOnceAndTheSummaryAndStoreStillRun) {
   StartApp();
-  AddThroughWindow("10.0.0.{5-5}\r\n10.0.0.{0-3}\r\n10.0.0.{6-5}\r\n10.0-1.{1-3}\r\n10.0.0.{1-99999999999}");
+  AddThroughWindow(
+      "10.0.0.{5-5}\r\n10.0.0.{0-3}\r\n10.0.0.{6-5}\r\n10.0-1.{1-3}\r\n10.0.0.{1-99999999999}\r\n"
+      "10.{1-99999999}\r\n10.0.{1-65537}\r\n}10.0.0.{1-3\r\n10.0.0.{-1-3}\r\n10.0.0.{1--3}");
   Strings lines = AddLines();
-  EXPECT_EQ(std::count(lines.begin(), lines.end(), "添加IP-地址地址范围错误！"), 5);
+  Strings expected(11, "添加IP-地址地址范围错误！");
+  expected[0] = "开始添加IP....";
+  EXPECT_EQ(lines, expected);
   EXPECT_EQ(Summary(), "添加IP完成，添加成功0，添加失败0。");
   EXPECT_FALSE(Called("AddIPAddress"));
   Strings tail = LogFrom("开始刷新系统储存...");
@@ -208,13 +264,36 @@ TEST_F(AddressOpsTest, ShortAddressFormsAndHostNamesAreNeverBound) {
 TEST_F(AddressOpsTest, LineBreaksAndEmptyLines) {
   StartApp();
   AddThroughWindow("10.5.0.1\r\n\r\n10.5.0.2\r\n");
-  Strings lines = AddLines();
-  EXPECT_EQ(lines.front(), "开始添加IP....");
-  EXPECT_EQ(lines[1], "添加IP-地址 10.5.0.1 成功.");
-  // The empty middle line is a line of its own and goes through the format check.
-  EXPECT_EQ(lines.back(), "添加IP-地址 10.5.0.2 成功.");
-  EXPECT_EQ(lines.size(), 4u);
-  EXPECT_EQ(Summary().substr(0, Summary().find("，添加失败")), "添加IP完成，添加成功2");
+  // The empty middle line is a line of its own: the empty name resolves (to the machine itself),
+  // so it reaches the address conversion, which fails.
+  EXPECT_EQ(AddLines(), (Strings{"开始添加IP....", "添加IP-地址 10.5.0.1 成功.", "添加IP-地址  失败,返回代码87.",
+                                 "添加IP-地址 10.5.0.2 成功."}));
+  EXPECT_EQ(Summary(), "添加IP完成，添加成功2，添加失败1。");
+}
+
+TEST_F(AddressOpsTest, SpacesInThePrefixAndLeadingZerosFailWith87WithoutCallingTheService) {
+  StartApp();
+  machine.ClearCalls();
+  AddThroughWindow("10.8.0.{ 1 - 2 }\r\n 10.8.0.{3-4}\r\n010.0.0.1\r\n10.8.0.05");
+  EXPECT_EQ(AddLines(), (Strings{"开始添加IP....", "添加IP-地址 10.8.0.1 成功.", "添加IP-地址 10.8.0.2 成功.",
+                                 "添加IP-地址  10.8.0.3 失败,返回代码87.", "添加IP-地址  10.8.0.4 失败,返回代码87.",
+                                 "添加IP-地址 010.0.0.1 失败,返回代码87.", "添加IP-地址 10.8.0.05 失败,返回代码87."}));
+  EXPECT_EQ(Summary(), "添加IP完成，添加成功2，添加失败4。");
+  Strings calls = machine.Calls();
+  EXPECT_EQ(std::count_if(calls.begin(), calls.end(), [](const std::string& c) { return c.rfind("AddIPAddress", 0) == 0; }),
+            2);
+}
+
+TEST_F(AddressOpsTest, ABlankOrLeadingZeroMaskFailsEveryAddressWith87WithoutCallingTheService) {
+  StartApp();
+  machine.ClearCalls();
+  AddThroughWindow("10.8.1.1\r\n10.8.1.{2-3}", false, "");
+  EXPECT_EQ(AddLines(), (Strings{"开始添加IP....", "添加IP-地址 10.8.1.1 失败,返回代码87.",
+                                 "添加IP-地址 10.8.1.2 失败,返回代码87.", "添加IP-地址 10.8.1.3 失败,返回代码87."}));
+  EXPECT_EQ(Summary(), "添加IP完成，添加成功0，添加失败3。");
+  AddThroughWindow("10.8.1.4", false, "255.255.255.000");
+  EXPECT_EQ(AddLines(), (Strings{"开始添加IP....", "添加IP-地址 10.8.1.4 失败,返回代码87."}));
+  EXPECT_FALSE(Called("AddIPAddress"));
 }
 
 TEST_F(AddressOpsTest, TheOccupancyQueryPingsOnlyWhenAskedAndSkipsAnsweringAddresses) {
@@ -230,6 +309,18 @@ TEST_F(AddressOpsTest, TheOccupancyQueryPingsOnlyWhenAskedAndSkipsAnsweringAddre
   AddThroughWindow("192.168.1.20");
   EXPECT_FALSE(Called("IcmpSendEcho"));
   EXPECT_EQ(AddLines(), (Strings{"开始添加IP....", "添加IP-地址 192.168.1.20 成功."}));
+
+  // Every address the machine holds answers, as on Windows: one added in this run, one this
+  // adapter is configured with, one of another adapter; and the loopback range.
+  machine.ClearCalls();
+  AddThroughWindow("192.168.1.22\r\n192.168.1.10\r\n10.1.0.1\r\n127.0.0.5", true);
+  EXPECT_EQ(AddLines(), (Strings{"开始添加IP....", "添加IP-地址 192.168.1.22 成功.",
+                                 "添加IP-地址 192.168.1.10 失败,该ip可能已被占用.",
+                                 "添加IP-地址 10.1.0.1 失败,该ip可能已被占用.",
+                                 "添加IP-地址 127.0.0.5 失败,该ip可能已被占用."}));
+  AddThroughWindow("192.168.1.22", true);
+  EXPECT_EQ(AddLines(), (Strings{"开始添加IP....", "添加IP-地址 192.168.1.22 失败,该ip可能已被占用."}));
+  EXPECT_EQ(Summary(), "添加IP完成，添加成功0，添加失败0。");
 }
 
 TEST_F(AddressOpsTest, ADuplicateAddressIsCountedAsFailedWithTheServiceCode) {
@@ -239,19 +330,19 @@ TEST_F(AddressOpsTest, ADuplicateAddressIsCountedAsFailedWithTheServiceCode) {
   EXPECT_EQ(Summary(), "添加IP完成，添加成功0，添加失败1。");
 }
 
-TEST_F(AddressOpsTest, TheBusyStateHoldsFromTheWorkerStartUntilItsEnd) {
+TEST_F(AddressOpsTest, TheBusyStateCoversTheAdditionsAndTheStoreFollowsItsEnd) {
   StartApp();
-  int busyRounds = 0;
-  windows.SetPendingEventsHook([&] {
-    if (!Main().IsEnabled(mw::kRefreshButton) && !Main().IsMenuItemEnabled(mw::kMenuAdd)) ++busyRounds;
+  // The controls as the service sees them at each call of the worker.
+  Strings seen;
+  machine.SetCallObserver([&](const std::string& call) {
+    for (const char* name : {"AddIPAddress", "GetAdaptersInfo", "RegSetValueExA"})
+      if (call.rfind(std::string(name) + "(", 0) == 0) seen.push_back(std::string(name) + " " + BusyState());
   });
-  AddThroughWindow("10.6.0.{1-2}");
-  windows.SetPendingEventsHook(nullptr);
-  EXPECT_GE(busyRounds, 2);
-  EXPECT_TRUE(Main().IsEnabled(mw::kRefreshButton));
-  EXPECT_TRUE(Main().IsEnabled(mw::kSelector));
-  EXPECT_TRUE(Main().IsMenuItemEnabled(mw::kMenuAdd));
-  EXPECT_TRUE(Main().IsMenuItemEnabled(mw::kMenuDelete));
+  AddThroughWindow("10.6.0.{1-2}\r\n10.6.0.9");
+  machine.SetCallObserver(nullptr);
+  EXPECT_EQ(seen, (Strings{"AddIPAddress busy", "AddIPAddress busy", "AddIPAddress busy", "GetAdaptersInfo busy",
+                           "GetAdaptersInfo busy", "RegSetValueExA free", "RegSetValueExA free"}));
+  EXPECT_EQ(BusyState(), "free");
 }
 
 TEST_F(AddressOpsTest, TheStoreWritesOnlyTheSelectedAdaptersAddressesAndMasks) {
@@ -261,6 +352,18 @@ TEST_F(AddressOpsTest, TheStoreWritesOnlyTheSelectedAdaptersAddressesAndMasks) {
   EXPECT_EQ(RegistryBytes("IPAddress"), std::string("192.168.1.10\0" "192.168.1.11\0" "10.7.0.1\0\0", 36));
   EXPECT_EQ(RegistryBytes("SubnetMask"), std::string("255.255.255.0\0" "255.255.255.0\0" "255.0.0.0\0\0", 39));
   EXPECT_EQ(LogFrom("开始刷新系统储存..."), (Strings{"开始刷新系统储存...", "储存IP地址成功.", "储存子网掩码成功."}));
+}
+
+TEST_F(AddressOpsTest, TheStoreWritesNothingWhenTheAdapterShownIsNotTheSelectedOne) {
+  StartApp();
+  // The adapter context still names adapter 1 while adapter 4 is selected: its key must not get
+  // adapter 4's addresses.
+  Context().setAdapterContext(app::AdapterContext{Ethernet(1, u"其他", {}).guid, "", ""});
+  machine.ClearCalls();
+  address_ops::StoreAddressList(Context());
+  EXPECT_EQ(LogFrom("开始刷新系统储存..."), (Strings{"开始刷新系统储存...", "储存IP地址失败！", "储存子网掩码失败！"}));
+  EXPECT_FALSE(Called("RegSetValueExA"));
+  EXPECT_FALSE(Called("RegCreateKeyA"));
 }
 
 TEST_F(AddressOpsTest, AnAdapterWithoutAddressesStoresEmptyLists) {
@@ -321,29 +424,44 @@ TEST_F(AddressOpsTest, DeletingOnlyOtherKindsCallsNothingButStillRefreshesAndSto
 }
 
 TEST_F(AddressOpsTest, AMixedSelectionDeletesOnlyIpRowsInAscendingOrder) {
-  machine.ChangeAdapter(4, [](sim::SimAdapter& a) {
-    a.ipAddresses.push_back(Addr("192.168.1.12", "255.255.255.0", 403));
-    a.gateways = {Addr("192.168.1.1", "255.255.255.255", 480)};
-  });
+  machine.ChangeAdapter(4, [](sim::SimAdapter& a) { a.gateways = {Addr("192.168.1.1", "255.255.255.255", 480)}; });
   StartApp();
+  AddThroughWindow("192.168.1.12");
   Main().Click(mw::kShowGateway);
   Main().Click(mw::kRefreshButton);
   auto rows = ListRows();
   ASSERT_EQ(rows.size(), 4u);
+  ASSERT_EQ(rows[2][1], "192.168.1.12");
   ASSERT_EQ(rows[3][6], "IP-网关");
   Main().SelectRows(mw::kAddressList, {3, 2, 0});
   const int batches = Main().batchCalls();
   Main().ChooseMenuItem(mw::kMenuDelete);
   // The selected rows' cells are read in one call, and the refresh refills the list in one more.
   EXPECT_EQ(Main().batchCalls() - batches, 2);
-  Strings log = LogFrom("已经开始启用选中项目,请稍后...");
+  // The configured address is not the service's to remove; the one added in this run is.
+  Strings log = DeleteLog();
   ASSERT_GE(log.size(), 3u);
-  EXPECT_EQ(log[1], "成功删除IP-地址 192.168.1.10");
+  EXPECT_EQ(log[1], "删除IP-地址 192.168.1.10 失败,返回代码87.");
   EXPECT_EQ(log[2], "成功删除IP-地址 192.168.1.12");
-  EXPECT_NE(std::find(log.begin(), log.end(), "删除选中项目完成,共计选中3条,符合启用条件2条,其中成功2 失败0."),
+  EXPECT_NE(std::find(log.begin(), log.end(), "删除选中项目完成,共计选中3条,符合启用条件2条,其中成功1 失败1."),
             log.end());
-  EXPECT_EQ(AddressesOf(4), (Strings{"192.168.1.11"}));
-  EXPECT_EQ(RegistryBytes("IPAddress"), std::string("192.168.1.11\0\0", 14));
+  EXPECT_EQ(AddressesOf(4), (Strings{"192.168.1.10", "192.168.1.11"}));
+  EXPECT_EQ(RegistryBytes("IPAddress"), std::string("192.168.1.10\0" "192.168.1.11\0\0", 27));
+}
+
+TEST_F(AddressOpsTest, ADeleteAnsweredWithAnErrorLogsItsCodeAndKeepsTheAddress) {
+  StartApp();
+  AddThroughWindow("192.168.1.12");
+  ASSERT_EQ(ListRows().at(2)[1], "192.168.1.12");
+  Main().SelectRows(mw::kAddressList, {2});
+  machine.FailNext("DeleteIPAddress", 5);
+  Main().ChooseMenuItem(mw::kMenuDelete);
+  Strings log = DeleteLog();
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[1], "删除IP-地址 192.168.1.12 失败,返回代码5.");
+  EXPECT_NE(std::find(log.begin(), log.end(), "删除选中项目完成,共计选中1条,符合启用条件1条,其中成功0 失败1."),
+            log.end());
+  EXPECT_EQ(AddressesOf(4), (Strings{"192.168.1.10", "192.168.1.11", "192.168.1.12"}));
 }
 
 TEST_F(AddressOpsTest, AContextCellWithoutDigitsIsAttemptedWithZeroAndLogged) {
@@ -352,14 +470,41 @@ TEST_F(AddressOpsTest, AContextCellWithoutDigitsIsAttemptedWithZeroAndLogged) {
   Main().SelectRows(mw::kAddressList, {0});
   machine.ClearCalls();
   Main().ChooseMenuItem(mw::kMenuDelete);
-  Strings calls = machine.Calls();
-  auto it = std::find_if(calls.begin(), calls.end(), [](const std::string& c) { return c.rfind("DeleteIPAddress(0)", 0) == 0; });
-  ASSERT_NE(it, calls.end());
-  Strings log = LogFrom("已经开始启用选中项目,请稍后...");
+  EXPECT_TRUE(Called("DeleteIPAddress(0) -> 87"));
+  Strings log = DeleteLog();
   ASSERT_GE(log.size(), 2u);
-  EXPECT_EQ(log[1].rfind("删除IP-地址 192.168.1.10 失败,返回代码", 0), 0u) << log[1];
+  EXPECT_EQ(log[1], "删除IP-地址 192.168.1.10 失败,返回代码87.");
   EXPECT_NE(std::find(log.begin(), log.end(), "删除选中项目完成,共计选中1条,符合启用条件1条,其中成功0 失败1."),
             log.end());
+}
+
+TEST_F(AddressOpsTest, OnTheDemoMachineConfiguredAddressesStayAndAddedOnesGo) {
+  // The demo's own machine, as its user meets it: "本地连接" is shown at start-up with its four
+  // configured addresses.
+  std::unique_ptr<sim::Machine> demo = sim::MakeDemoMachine();
+  platform::Services demoServices{demo->ipHelper(),  demo->router(),    demo->registry(),
+                                  demo->automation(), demo->sockets(),  demo->clipboard(),
+                                  demo->internet(),   windows,          demo->kernel()};
+  app::Application demoApp(demoServices);
+  demoApp.Start();
+  demo->WaitForThreads();
+  ASSERT_EQ(Main().Text(mw::kSelector), "本地连接");
+  ASSERT_EQ(ListRows().size(), 4u);
+  ASSERT_TRUE(Main().ChooseMenuItem(mw::kMenuAdd));
+  windows.topModal()->Type(aw::kAddresses, "192.168.1.30");
+  ASSERT_TRUE(windows.topModal()->Click(aw::kConfirm));
+  demo->WaitForThreads();
+  auto rows = ListRows();
+  ASSERT_EQ(rows.size(), 5u);
+  ASSERT_EQ(rows[4][1], "192.168.1.30");
+  Main().SelectRows(mw::kAddressList, {1, 4});
+  Main().ChooseMenuItem(mw::kMenuDelete);
+  Strings log = DeleteLog();
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(log[1], "删除IP-地址 192.168.1.11 失败,返回代码87.");
+  EXPECT_EQ(log[2], "成功删除IP-地址 192.168.1.30");
+  EXPECT_EQ(ListRows().size(), 4u);
+  demo->WaitForThreads();
 }
 
 }  // namespace
