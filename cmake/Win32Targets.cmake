@@ -2,7 +2,7 @@
 enable_language(RC)
 
 file(GLOB WIN32_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/platform/win32/*.cpp)
-corvane_add_library(corvane_win32 ${WIN32_SOURCES})
+add_library(corvane_win32 STATIC ${WIN32_SOURCES})
 target_link_libraries(corvane_win32
   PUBLIC
     corvane_common
