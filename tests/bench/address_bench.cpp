@@ -1,8 +1,10 @@
-// Adding a whole range and filling and storing a long address list, on the simulated machine.
+// Adding a whole range; filling, storing and splitting long address lists, on the simulated
+// machine. The list benchmarks run at n = 1000, 4000 and 16000 (BM_Store/4000 and so on).
 #include <benchmark/benchmark.h>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "address_ops/add_addresses.h"
 #include "address_ops/address_store.h"
@@ -63,17 +65,48 @@ void BM_AddRange1To254(benchmark::State& state) {
 }
 BENCHMARK(BM_AddRange1To254)->Unit(benchmark::kMillisecond);
 
-// Fills the address list with 10,000 addresses and stores them.
-void BM_FillAndStore10000(benchmark::State& state) {
-  Program program(10000);
-  app::AppContext& context = program.app->context();
-  for (auto _ : state) {
-    app::ShowSelectedAdapter(context);
-    address_ops::StoreAddressList(context);
-  }
-  state.SetItemsProcessed(state.iterations() * 10000);
+// The sizes of the linear-cost benchmarks: each step is four times the one before, so that
+// t(4n)/t(n) near 4 shows a cost linear in n.
+void Sizes(benchmark::internal::Benchmark* b) {
+  for (int64_t n : {1000, 4000, 16000}) b->Arg(n);
 }
-BENCHMARK(BM_FillAndStore10000)->Unit(benchmark::kMillisecond);
+
+// Fills the address list from the published snapshot: n addresses of the selected adapter.
+void BM_Fill(benchmark::State& state) {
+  const auto n = static_cast<size_t>(state.range(0));
+  Program program(n);
+  app::AppContext& context = program.app->context();
+  auto snapshot = context.snapshot.Load();
+  for (auto _ : state) app::FillAddressList(context, *snapshot);
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_Fill)->Apply(Sizes)->Unit(benchmark::kMillisecond);
+
+// Stores n addresses and masks in the adapter's interface key.
+void BM_Store(benchmark::State& state) {
+  const auto n = static_cast<size_t>(state.range(0));
+  Program program(n);
+  app::AppContext& context = program.app->context();
+  for (auto _ : state) address_ops::StoreAddressList(context);
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_Store)->Apply(Sizes)->Unit(benchmark::kMillisecond);
+
+// Splits a list of n pasted lines (addresses and ranges) into the add window's lines.
+void BM_SplitPasted(benchmark::State& state) {
+  std::string pasted;
+  for (int64_t i = 0; i < state.range(0); ++i)
+    pasted += (i % 8 == 0 ? "10." + std::to_string(i % 256) + ".0.{1-254}" : "10.0." + std::to_string(i % 256) + "." +
+                                                                               std::to_string(i / 256 % 256)) +
+              "\r\n";
+  for (auto _ : state) {
+    std::vector<std::string> lines = address_ops::SplitAddressLines(pasted);
+    benchmark::DoNotOptimize(lines.data());
+    if (lines.size() != static_cast<size_t>(state.range(0))) state.SkipWithError("wrong line count");
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_SplitPasted)->Apply(Sizes)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
