@@ -1,5 +1,7 @@
 // The IP helper and router administration services over the real system functions, as the Wine
 // loader answers them on the machine's own interfaces.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -257,6 +259,26 @@ TEST(WineRouterAdmin, FriendlyNameWithoutHandleComesFromAdapterAddresses) {
       EXPECT_EQ(tiny[0], u'x');
     }
   }
+}
+
+TEST(WineRouterAdmin, AnInterfaceNameFillingItsFieldIsNeverReadPastIt) {
+  // The field ends where a page ends and the next page cannot be read: a read that looked for a
+  // NUL beyond the 128 characters would fault.
+  SYSTEM_INFO system;
+  ::GetSystemInfo(&system);
+  const size_t page = system.dwPageSize;
+  auto* base = static_cast<unsigned char*>(::VirtualAlloc(nullptr, 2 * page, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  ASSERT_NE(base, nullptr);
+  DWORD old = 0;
+  ASSERT_TRUE(::VirtualProtect(base + page, page, PAGE_NOACCESS, &old));
+  auto* field = reinterpret_cast<char16_t*>(base + page) - platform::kMaxInterfaceNameLength;
+  for (size_t i = 0; i < platform::kMaxInterfaceNameLength; ++i) field[i] = u'A';
+
+  auto router = win32::MakeRouterAdmin();
+  char16_t name[128] = {u'x'};
+  EXPECT_EQ(router->ConfigGetFriendlyName(0, field, name, sizeof(name)), platform::kErrorFileNotFound);
+  EXPECT_EQ(name[0], u'x');
+  ::VirtualFree(base, 0, MEM_RELEASE);
 }
 
 TEST(WineRouterAdmin, FriendlyNameOfUnknownInterfaceIsNotFound) {
