@@ -11,6 +11,7 @@
 #include "app/adapter_model.h"
 #include "app/connection_query.h"
 #include "config/registry_access.h"
+#include "info/update_info.h"
 #include "platform/platform.h"
 
 namespace corvane::app {
@@ -62,6 +63,15 @@ class AppContext {
     std::lock_guard lock(mutex_);
     addRequest_ = std::move(request);
   }
+  // The module's version and what its update check found.
+  info::UpdateInfo updateInfo() const {
+    std::lock_guard lock(mutex_);
+    return updateInfo_;
+  }
+  void setUpdateInfo(info::UpdateInfo info) {
+    std::lock_guard lock(mutex_);
+    updateInfo_ = std::move(info);
+  }
 
   // Enumerates the adapters and publishes the result; enumerations never overlap.
   std::shared_ptr<const AdapterSnapshot> Enumerate();
@@ -70,6 +80,7 @@ class AppContext {
   mutable std::mutex mutex_;
   AdapterContext adapterContext_;
   AddRangeRequest addRequest_;
+  info::UpdateInfo updateInfo_;
   std::mutex enumerationMutex_;
   uintptr_t routerHandle_ = 0;
 };
