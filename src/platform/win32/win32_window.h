@@ -34,6 +34,8 @@ using platform::Event;
 using platform::EventKind;
 
 inline constexpr wchar_t kWindowClass[] = L"CorvaneWindow";
+// The program's icon in its resources (res/corvane.rc); a program without it gets the standard one.
+inline constexpr int kIconResourceId = 1;
 inline constexpr wchar_t kDefaultFace[] = L"MS Shell Dlg 2";
 inline constexpr int kDefaultPoints = 9;
 // lParam: an InvokeCall; the window thread runs its work.
