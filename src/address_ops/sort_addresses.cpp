@@ -151,11 +151,9 @@ void SortAddressList(app::AppContext& context, int column) {
   // The busy state starts here, on the window thread, so that a second click before the worker
   // has started is refused too; the worker enters it again as it begins.
   app::SetBusy(context, true);
-  try {
-    context.services.kernel.StartThread([&context, column] { RunSort(context, column); });
-  } catch (...) {
-    app::SetBusy(context, false);  // no worker: nothing else would end the busy state
-  }
+  // Without a worker nothing else would end the busy state.
+  if (!context.services.kernel.StartThread([&context, column] { RunSort(context, column); }))
+    app::SetBusy(context, false);
 }
 
 }  // namespace corvane::address_ops

@@ -126,6 +126,17 @@ TEST_F(SortTest, AClickDuringTheBusyStateDoesNothing) {
   app::SetBusy(Context(), false);
 }
 
+TEST_F(SortTest, ARefusedWorkerThreadLeavesTheBusyStateOff) {
+  SetRows({{"2"}, {"1"}});
+  machine.FailNext("CreateThread", 8);
+  ClickColumn(0);
+  EXPECT_TRUE(Main().IsEnabled(mw::kRefreshButton));
+  EXPECT_TRUE(Main().IsMenuItemEnabled(mw::kMenuAdd));
+  EXPECT_EQ(Column(0), (Strings{"2", "1"}));
+  ClickColumn(0);  // the next click sorts
+  EXPECT_EQ(Column(0), (Strings{"1", "2"}));
+}
+
 TEST_F(SortTest, TheSortRunsUnderTheBusyStateAndReadsTheKeysInOneCall) {
   SetRows({{"3"}, {"1"}, {"2"}});
   bool sawBusy = false;

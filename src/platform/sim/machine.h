@@ -124,7 +124,7 @@ class Machine {
   // ScriptControl.AddCode, ScriptControl.ExecuteStatement, ScriptControl.Run, ScriptControl.Eval,
   // inet_addr (answers `code` as the address),
   // gethostname, gethostbyname, OpenClipboard, EmptyClipboard, SetClipboardData, GetClipboardData,
-  // InternetCheckConnectionA, InternetOpenA, InternetOpenUrlA, InternetReadFile, GetSystemDEPPolicy
+  // InternetCheckConnectionA, InternetOpenA, InternetOpenUrlA, InternetReadFile, CreateThread, GetSystemDEPPolicy
   // (answers `code` as the policy), SetProcessDEPPolicy, TerminateProcess. Calls answering a truth
   // value answer false. The clock and the code-page conversions are neither recorded nor failed.
   void FailNext(const std::string& operation, uint32_t code);

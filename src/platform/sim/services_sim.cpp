@@ -167,9 +167,13 @@ platform::ClockSettings KernelSim::Clock() {
   return s_.clock;
 }
 
-void KernelSim::StartThread(std::function<void()> body) {
+bool KernelSim::StartThread(std::function<void()> body) {
   {
     std::lock_guard lock(s_.mutex);
+    if (s_.TakeFailure("CreateThread")) {
+      s_.Record("CreateThread() -> 0");
+      return false;
+    }
     s_.Record("CreateThread() -> 1");
   }
   {
@@ -191,6 +195,7 @@ void KernelSim::StartThread(std::function<void()> body) {
     --state->runningThreads;
     state->threadsDone.notify_all();
   }).detach();
+  return true;
 }
 
 int KernelSim::GetSystemDepPolicy() {

@@ -261,7 +261,7 @@ class KernelSim final : public platform::Kernel {
   platform::DateTime LocalNow() override;
   bool UnixToLocal(int64_t unixSeconds, platform::DateTime* local) override;
   platform::ClockSettings Clock() override;
-  void StartThread(std::function<void()> body) override;
+  bool StartThread(std::function<void()> body) override;
   int GetSystemDepPolicy() override;
   bool SetProcessDepPolicy(uint32_t flags) override;
   void TerminateOwnProcess(uint32_t exitCode) override;
