@@ -10,10 +10,23 @@ target_link_libraries(corvane_win32
     iphlpapi ws2_32 ole32 oleaut32 wbemuuid uuid advapi32 user32 gdi32 comctl32 comdlg32
     shell32 shlwapi wininet mprapi)
 
-# The manifest (administrator rights, common controls 6) and the version information.
+# The program's icon: drawn as a text image (res/corvane_icon.xpm), made into a .ico of 48, 32
+# and 16 pixels by ImageMagick (Debian package imagemagick, installed by the scripts).
+find_program(CORVANE_IMAGEMAGICK NAMES convert magick REQUIRED)
+set(CORVANE_ICON ${CMAKE_BINARY_DIR}/corvane.ico)
+add_custom_command(
+  OUTPUT ${CORVANE_ICON}
+  COMMAND ${CORVANE_IMAGEMAGICK} ${PROJECT_SOURCE_DIR}/res/corvane_icon.xpm
+          -define icon:auto-resize=48,32,16 ${CORVANE_ICON}
+  DEPENDS ${PROJECT_SOURCE_DIR}/res/corvane_icon.xpm
+  COMMENT "Making corvane.ico"
+  VERBATIM)
+add_custom_target(corvane_icon DEPENDS ${CORVANE_ICON})
+
+# The manifest (administrator rights, common controls 6), the icon and the version information.
 set(CORVANE_RESOURCES ${PROJECT_SOURCE_DIR}/res/corvane.rc)
 set_source_files_properties(${CORVANE_RESOURCES} PROPERTIES
-  OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/res/corvane.manifest)
+  OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/res/corvane.manifest;${CORVANE_ICON}")
 
 # corvane.exe: everything from Windows.
 add_executable(corvane WIN32 src/corvane_main.cpp ${CORVANE_RESOURCES})
@@ -25,6 +38,8 @@ target_compile_definitions(corvane-demo PRIVATE CORVANE_DEMO)
 target_link_libraries(corvane-demo PRIVATE corvane_logic corvane_sim corvane_win32)
 
 foreach(program corvane corvane-demo)
-  # The resource compiler resolves "corvane.manifest" against the include path.
-  target_include_directories(${program} PRIVATE $<$<COMPILE_LANGUAGE:RC>:${PROJECT_SOURCE_DIR}/res>)
+  # The resource compiler resolves "corvane.manifest" and "corvane.ico" against the include path.
+  target_include_directories(${program} PRIVATE $<$<COMPILE_LANGUAGE:RC>:${PROJECT_SOURCE_DIR}/res>
+                                                $<$<COMPILE_LANGUAGE:RC>:${CMAKE_BINARY_DIR}>)
+  add_dependencies(${program} corvane_icon)
 endforeach()

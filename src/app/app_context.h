@@ -11,6 +11,7 @@
 #include "app/adapter_model.h"
 #include "app/connection_query.h"
 #include "config/registry_access.h"
+#include "info/update_info.h"
 #include "platform/platform.h"
 
 namespace corvane::app {
@@ -54,6 +55,15 @@ class AppContext {
     std::lock_guard lock(mutex_);
     adapterContext_ = std::move(context);
   }
+  // The module's version and what its update check found.
+  info::UpdateInfo updateInfo() const {
+    std::lock_guard lock(mutex_);
+    return updateInfo_;
+  }
+  void setUpdateInfo(info::UpdateInfo info) {
+    std::lock_guard lock(mutex_);
+    updateInfo_ = std::move(info);
+  }
 
   // Enumerates the adapters and publishes the result; enumerations never overlap.
   std::shared_ptr<const AdapterSnapshot> Enumerate();
@@ -61,6 +71,7 @@ class AppContext {
  private:
   mutable std::mutex mutex_;
   AdapterContext adapterContext_;
+  info::UpdateInfo updateInfo_;
   std::mutex enumerationMutex_;
   uintptr_t routerHandle_ = 0;
 };

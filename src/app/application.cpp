@@ -1,13 +1,18 @@
 #include "app/application.h"
 
 #include "address_ops/add_addresses.h"
+#include "address_ops/copy_addresses.h"
 #include "address_ops/delete_addresses.h"
+#include "address_ops/sort_addresses.h"
 #include "app/activity_log.h"
 #include "app/adapter_view.h"
 #include "app/app_context.h"
 #include "app/stored_texts.h"
 #include "app/window_layouts.h"
 #include "config/tcpip_dialog.h"
+#include "info/about_box.h"
+#include "info/system_menu.h"
+#include "info/update_check.h"
 
 namespace corvane::app {
 
@@ -18,6 +23,12 @@ Application::Application(platform::Services services) : context_(std::make_uniqu
 Application::~Application() = default;
 
 void Application::Start() {
+  // The module's items join the main window's system menu once the window is visible.
+  info::UpdateInfo update = context_->updateInfo();
+  update.moduleVersion = info::kModuleVersion;
+  context_->setUpdateInfo(std::move(update));
+  AppContext& c = *context_;
+  c.services.kernel.StartThread([&c] { info::SystemMenuTask(c); });
   context_->services.windows.CreateMainWindow(
       MainWindowSpec(), [this](platform::Window& window, const platform::Event& event) {
         // Nothing may leave an event handler: a failure here must not take the window down.
@@ -56,6 +67,10 @@ void Application::OnMenuItem(const std::string& item) {
     address_ops::DeleteSelectedAddresses(c);
   } else if (item == mw::kMenuProperties) {
     config::OpenTcpipDialog(c);
+  } else if (item == mw::kMenuCopyAll) {
+    address_ops::CopyAllAddresses(c);
+  } else if (item == mw::kMenuAbout) {
+    info::ShowAbout(c);
   }
 }
 
@@ -78,8 +93,8 @@ void Application::OnMainWindowEvent(platform::Window& window, const platform::Ev
       if (event.control == mw::kAddressList) window.PopupMenu(mw::kListMenu);
       break;
     case platform::EventKind::ColumnClicked:
-      // Sorting is refused while an operation holds the busy state.
-      if (!window.IsEnabled(mw::kRefreshButton)) break;
+      // Refused while an operation holds the busy state.
+      if (event.control == mw::kAddressList) address_ops::SortAddressList(c, event.argument);
       break;
     case platform::EventKind::MouseDown:
       if (event.control == mw::kIssueLink) c.services.windows.OpenInBrowser(Decipher(StoredText::IssueAddress));
@@ -90,7 +105,7 @@ void Application::OnMainWindowEvent(platform::Window& window, const platform::Ev
       OnMenuItem(event.control);
       break;
     case platform::EventKind::SystemCommand:
-      break;
+      break;  // the module's items are served by its message filter (info/system_menu)
   }
 }
 

@@ -43,8 +43,9 @@ class Kernel {
   virtual bool UnixToLocal(int64_t unixSeconds, DateTime* local) = 0;
   virtual ClockSettings Clock() = 0;
 
-  // Starts a detached thread; nothing waits for it.
-  virtual void StartThread(std::function<void()> body) = 0;
+  // Starts a detached thread; nothing waits for it. False when the system refused the thread (the
+  // body then never runs).
+  virtual bool StartThread(std::function<void()> body) = 0;
 
   // GetSystemDEPPolicy (kDepPolicyUnavailable when the function is missing), SetProcessDEPPolicy.
   virtual int GetSystemDepPolicy() = 0;

@@ -98,6 +98,20 @@ struct Event {
 class Window;
 using EventHandler = std::function<void(Window&, const Event&)>;
 
+// A message on its way to a window, as a message filter sees it.
+inline constexpr uint32_t kWmCommand = 0x0111;
+inline constexpr uint32_t kWmSysCommand = 0x0112;
+inline constexpr uintptr_t kScMove = 0xF010;
+inline constexpr uintptr_t kScClose = 0xF060;
+struct WindowMessage {
+  uint32_t message = 0;  // kWmCommand or kWmSysCommand
+  uintptr_t wParam = 0;
+  intptr_t lParam = 0;
+};
+// Returns true to pass the message on to the window, false to drop it. Runs on the window thread;
+// no exception may leave it.
+using MessageFilter = std::function<bool(Window&, const WindowMessage&)>;
+
 class Window {
  public:
   virtual ~Window() = default;
@@ -141,7 +155,11 @@ class Window {
   virtual void ReplaceRows(const std::string& control, const std::vector<std::vector<std::string>>& rows) = 0;
   virtual std::vector<std::vector<std::string>> CellsOf(const std::string& control, const std::vector<int>& rows,
                                                         const std::vector<int>& columns) = 0;
-  // Reorders the rows with the comparison of their row data (LVM_SORTITEMS).
+  // Reorders the rows with the list's own sort (LVM_SORTITEMS). `compare` receives the positions
+  // the two rows had before the sort (0 = top): the implementation first sets every row's data to
+  // its position, on the window thread, so that keys read by position (CellsOf) line up with what
+  // the comparison is handed. It returns < 0 when the first row goes first, > 0 when the second
+  // does, 0 when they are equal. What SetRowData stored is replaced.
   virtual void SortRows(const std::string& control, const std::function<int(intptr_t, intptr_t)>& compare) = 0;
 
   // Menus of the window's template, items addressed by name.
@@ -149,8 +167,20 @@ class Window {
   virtual bool IsMenuItemEnabled(const std::string& item) = 0;
   virtual void PopupMenu(const std::string& menu) = 0;  // at the cursor
 
-  // System menu: a separator or an item with a command id; choosing it raises SystemCommand.
-  virtual void AppendSystemMenuItem(int commandId, const std::string& caption) = 0;
+  // System menu: a separator (empty caption) or an item with a command id, with or without a
+  // check mark; choosing it raises SystemCommand (after the message filter has passed it on).
+  virtual void AppendSystemMenuItem(int commandId, const std::string& caption, bool checked) = 0;
+  // The number of items of the system menu, -1 when the window has none.
+  virtual int SystemMenuItemCount() = 0;
+  // Removes the system-menu item at `position` (0 = top); false when there is none there.
+  virtual bool RemoveSystemMenuItem(int position) = 0;
+  // Puts `filter` in front of the window's procedure for the window's life. It sees every
+  // WM_SYSCOMMAND and WM_COMMAND the window receives, before the window does; the messages it
+  // passes on (true) reach the window's own procedure as before, the others are dropped.
+  virtual void InstallMessageFilter(MessageFilter filter) = 0;
+  // Sends WM_SYSCOMMAND with these parameters to the window (through the filter) and waits until
+  // it is handled: SC_CLOSE (0xF060) closes the window as its close item does.
+  virtual void SendSystemCommand(uintptr_t command, intptr_t lParam) = 0;
 };
 
 class WindowSystem {
@@ -165,8 +195,17 @@ class WindowSystem {
   virtual void OpenModal(const WindowSpec& layout, Window* owner, EventHandler handler) = 0;
   // Lets the calling thread's window process its pending events once.
   virtual void ProcessPendingEvents() = 0;
+  // A message box; returns the id of the button pressed. A null owner: the foreground window,
+  // whichever program it belongs to, owns the box.
   virtual int ShowMessageBox(Window* owner, const std::string& text, const std::string& caption, uint32_t flags) = 0;
   virtual void OpenInBrowser(const std::string& url) = 0;
+  // ShellExecute with no owner window: `verb` ("open", "print", "explore") on `target`, with
+  // `parameters` and `directory` (empty: none) and a ShowWindow command. True when it started.
+  virtual bool ShellOpen(const std::string& verb, const std::string& target, const std::string& parameters,
+                         const std::string& directory, int showCommand) = 0;
+  // A main window of this process, visible, that owns itself (not an owned pop-up), found by
+  // walking the top-level windows; null when there is none yet.
+  virtual Window* FindOwnMainWindow() = 0;
 };
 
 }  // namespace corvane::platform

@@ -736,15 +736,27 @@ TEST_F(SimMachineTest, ClipboardAndPagesCanFail) {
   ASSERT_TRUE(machine.clipboard().GetText(&text));
   EXPECT_EQ(text, "a\r\nb");
 
-  machine.SetPage("http://example.test/p", "page");
-  std::string bytes;
+  // A page handed out in pieces of at most 3 bytes, whatever the reader asks for, then 0 at its end.
+  machine.SetPage("http://example.test/p", "page!", 3);
   EXPECT_TRUE(machine.internet().CheckConnection("http://probe.test/"));
-  ASSERT_TRUE(machine.internet().ReadUrl("agent", "http://example.test/p", &bytes));
-  EXPECT_EQ(bytes, "page");
-  EXPECT_FALSE(machine.internet().ReadUrl("agent", "http://example.test/q", &bytes));
+  auto request = machine.internet().OpenUrl("agent", "http://example.test/p");
+  ASSERT_NE(request, nullptr);
+  char buffer[16] = {};
+  ASSERT_EQ(request->Read(buffer, sizeof buffer), 3u);
+  EXPECT_EQ(std::string(buffer, 3), "pag");
+  ASSERT_EQ(request->Read(buffer, 1), 1u);
+  EXPECT_EQ(buffer[0], 'e');
+  machine.FailNext("InternetReadFile", 12002);
+  EXPECT_EQ(request->Read(buffer, sizeof buffer), 0u);
+  ASSERT_EQ(request->Read(buffer, sizeof buffer), 1u);
+  EXPECT_EQ(buffer[0], '!');
+  EXPECT_EQ(request->Read(buffer, sizeof buffer), 0u);
+  EXPECT_EQ(machine.internet().OpenUrl("agent", "http://example.test/q"), nullptr);
+  machine.FailNext("InternetOpenUrlA", 12007);
+  EXPECT_EQ(machine.internet().OpenUrl("agent", "http://example.test/p"), nullptr);
   machine.SetOnline(false);
   EXPECT_FALSE(machine.internet().CheckConnection("http://probe.test/"));
-  EXPECT_FALSE(machine.internet().ReadUrl("agent", "http://example.test/p", &bytes));
+  EXPECT_EQ(machine.internet().OpenUrl("agent", "http://example.test/p"), nullptr);
 }
 
 // --- kernel ---

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/internet.h"
 #include "platform/win32/services.h"
@@ -96,29 +97,43 @@ std::string LargePage() {
   return page + "</html>";
 }
 
-TEST(WineInternet, ReadUrlReadsTheWholePage) {
+// Everything a request hands out until it reads 0 bytes, asking for `chunk` bytes at a time.
+std::string ReadAll(platform::InternetRequest& request, size_t chunk, int* reads) {
+  std::string page;
+  std::vector<char> buffer(chunk);
+  *reads = 0;
+  for (;;) {
+    const size_t n = request.Read(buffer.data(), buffer.size());
+    ++*reads;
+    if (n == 0) break;
+    EXPECT_LE(n, chunk);
+    page.append(buffer.data(), n);
+  }
+  return page;
+}
+
+TEST(WineInternet, OpenUrlReadsTheWholePageInPieces) {
   const std::string page = LargePage();
   LoopbackServer server(page);
   ASSERT_NE(server.port(), 0);
   auto internet = win32::MakeInternet();
-  std::string bytes;
-  ASSERT_TRUE(internet->ReadUrl("CorvaneAgent", "http://127.0.0.1:" + std::to_string(server.port()) + "/u.html",
-                                &bytes));
-  EXPECT_EQ(bytes, page);
+  auto request = internet->OpenUrl("CorvaneAgent", "http://127.0.0.1:" + std::to_string(server.port()) + "/u.html");
+  ASSERT_NE(request, nullptr);
+  int reads = 0;
+  EXPECT_EQ(ReadAll(*request, 1000, &reads), page);
+  EXPECT_GE(reads, 21);  // 20,000 bytes and more, 1000 at most per read, and the final empty read
   EXPECT_NE(server.lastRequest().find("GET /u.html"), std::string::npos);
   EXPECT_NE(server.lastRequest().find("User-Agent: CorvaneAgent"), std::string::npos);
 }
 
-TEST(WineInternet, ReadUrlFailsWhenNothingListens) {
+TEST(WineInternet, OpenUrlFailsWhenNothingListens) {
   uint16_t port = 0;
   {
     LoopbackServer closed("x");
     port = closed.port();
   }
   auto internet = win32::MakeInternet();
-  std::string bytes = "stale";
-  EXPECT_FALSE(internet->ReadUrl("CorvaneAgent", "http://127.0.0.1:" + std::to_string(port) + "/", &bytes));
-  EXPECT_EQ(bytes, "");
+  EXPECT_EQ(internet->OpenUrl("CorvaneAgent", "http://127.0.0.1:" + std::to_string(port) + "/"), nullptr);
 }
 
 TEST(WineInternet, CheckConnectionConnectsToTheServer) {

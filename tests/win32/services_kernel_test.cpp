@@ -79,9 +79,9 @@ TEST(WineKernel, ClockFollowsTheUserLocale) {
 TEST(WineKernel, StartThreadRunsTheBodyAndContainsItsExceptions) {
   auto kernel = win32::MakeKernel();
   std::atomic<int> done{0};
-  kernel->StartThread([&] { throw std::runtime_error("worker failure"); });
-  kernel->StartThread([&] { done = 1; });
-  kernel->StartThread(nullptr);
+  EXPECT_TRUE(kernel->StartThread([&] { throw std::runtime_error("worker failure"); }));
+  EXPECT_TRUE(kernel->StartThread([&] { done = 1; }));
+  EXPECT_TRUE(kernel->StartThread(nullptr));
   for (int i = 0; i < 200 && done == 0; ++i) ::Sleep(10);
   EXPECT_EQ(done, 1);
 }

@@ -496,19 +496,22 @@ TEST_F(WineMainWindow, ListRowsCellsSelectionAndHiddenColumns) {
   EXPECT_EQ(window_->RowCount(mw::kAddressList), 0);
 }
 
-TEST_F(WineMainWindow, SortRowsOrdersRowsByTheComparisonOfTheirData) {
+TEST_F(WineMainWindow, SortRowsHandsTheComparisonThePositionsFromBeforeTheSort) {
   const int values[] = {30, 10, 40, 20};
   for (int i = 0; i < 4; ++i) {
     const int row = window_->AppendRow(mw::kAddressList, std::to_string(i + 1));
     window_->SetCell(mw::kAddressList, row, 4, std::to_string(values[i]));
-    window_->SetRowData(mw::kAddressList, row, values[i]);
+    window_->SetRowData(mw::kAddressList, row, 1000 + i);  // replaced by the positions
   }
   int calls = 0;
+  bool inRange = true;
   window_->SortRows(mw::kAddressList, [&](intptr_t a, intptr_t b) {
     ++calls;
-    return static_cast<int>(a - b);
+    inRange = inRange && a >= 0 && a < 4 && b >= 0 && b < 4;
+    return values[a] < values[b] ? -1 : (values[a] > values[b] ? 1 : 0);
   });
   EXPECT_GT(calls, 0);
+  EXPECT_TRUE(inRange);
   std::vector<std::string> ids, keys;
   for (int row = 0; row < 4; ++row) {
     ids.push_back(window_->Cell(mw::kAddressList, row, 0));
@@ -517,10 +520,13 @@ TEST_F(WineMainWindow, SortRowsOrdersRowsByTheComparisonOfTheirData) {
   EXPECT_EQ(ids, (std::vector<std::string>{"2", "4", "1", "3"}));
   EXPECT_EQ(keys, (std::vector<std::string>{"10", "20", "30", "40"}));
 
-  // Descending, from a worker thread while the window thread pumps.
+  // Descending, from a worker thread while the window thread pumps: the positions are the new
+  // ones, so keys read again line up with them.
+  int now[4];
+  for (int row = 0; row < 4; ++row) now[row] = std::stoi(window_->Cell(mw::kAddressList, row, 4));
   std::atomic<bool> done{false};
   std::thread worker([&] {
-    window_->SortRows(mw::kAddressList, [](intptr_t a, intptr_t b) { return static_cast<int>(b - a); });
+    window_->SortRows(mw::kAddressList, [&](intptr_t a, intptr_t b) { return now[b] < now[a] ? -1 : (now[b] > now[a] ? 1 : 0); });
     done = true;
   });
   const bool finished = PumpUntil([&] { return done.load(); });
@@ -537,10 +543,10 @@ TEST_F(WineMainWindow, SystemMenuItemsRaiseSystemCommandWithTheirIds) {
   std::atomic<bool> done{false};
   // The items come from a thread of their own, as at start-up.
   std::thread task([&] {
-    window_->AppendSystemMenuItem(1, "");
-    window_->AppendSystemMenuItem(2, "作者：某人(&E)");
-    window_->AppendSystemMenuItem(3, "");
-    window_->AppendSystemMenuItem(4, "使用协议(&F)");
+    window_->AppendSystemMenuItem(1, "", false);
+    window_->AppendSystemMenuItem(2, "作者：某人(&E)", true);
+    window_->AppendSystemMenuItem(3, "", false);
+    window_->AppendSystemMenuItem(4, "使用协议(&F)", false);
     done = true;
   });
   const bool finished = PumpUntil([&] { return done.load(); });
@@ -552,6 +558,8 @@ TEST_F(WineMainWindow, SystemMenuItemsRaiseSystemCommandWithTheirIds) {
   EXPECT_EQ(GbkFromWide(std::wstring(text)), "使用协议(&F)");
   EXPECT_EQ(GetMenuItemID(menu, before + 1), 2u);
   EXPECT_TRUE(GetMenuState(menu, static_cast<UINT>(before), MF_BYPOSITION) & MF_SEPARATOR);
+  EXPECT_TRUE(GetMenuState(menu, static_cast<UINT>(before + 1), MF_BYPOSITION) & MF_CHECKED);
+  EXPECT_FALSE(GetMenuState(menu, static_cast<UINT>(before + 3), MF_BYPOSITION) & MF_CHECKED);
 
   SendMessageW(hwnd_, WM_SYSCOMMAND, 4, 0);
   const Event* command = LastEvent(EventKind::SystemCommand);

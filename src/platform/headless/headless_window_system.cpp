@@ -14,6 +14,10 @@ using platform::EventKind;
 HeadlessWindow::HeadlessWindow(HeadlessWindowSystem& system, platform::WindowSpec layout,
                                platform::EventHandler handler)
     : system_(system), spec_(std::move(layout)), handler_(std::move(handler)), title_(spec_.caption) {
+  // The standard system menu of a captioned window, as Windows gives it.
+  systemMenu_ = {{0xF120, "还原(&R)", false},  {0xF010, "移动(&M)", false},   {0xF000, "大小(&S)", false},
+                 {0xF020, "最小化(&N)", false}, {0xF030, "最大化(&X)", false}, {0, "", false},
+                 {0xF060, "关闭(&C)\tAlt+F4", false}};
   for (const auto& c : spec_.controls) {
     Control control;
     control.layout = c;
@@ -237,10 +241,18 @@ std::vector<std::vector<std::string>> HeadlessWindow::CellsOf(const std::string&
 
 void HeadlessWindow::SortRows(const std::string& control, const std::function<int(intptr_t, intptr_t)>& compare) {
   std::lock_guard lock(mutex_);
-  if (Control* c = FindOfKind(control, ControlKind::ListView)) {
-    std::stable_sort(c->rows.begin(), c->rows.end(),
-                     [&](const Row& a, const Row& b) { return compare(a.data, b.data) < 0; });
+  Control* c = FindOfKind(control, ControlKind::ListView);
+  if (c == nullptr || !compare) return;
+  // As the real list does: each row's data becomes its position, then a stable sort (comctl32
+  // merges) by the comparison of the data. A comparison that throws leaves the rows as they were.
+  std::vector<Row> rows = c->rows;
+  for (size_t i = 0; i < rows.size(); ++i) rows[i].data = static_cast<intptr_t>(i);
+  try {
+    std::stable_sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) { return compare(a.data, b.data) < 0; });
+  } catch (...) {
+    return;
   }
+  c->rows = std::move(rows);
 }
 
 void HeadlessWindow::SetMenuItemEnabled(const std::string& item, bool enabled) {
@@ -274,9 +286,51 @@ void HeadlessWindow::PopupMenu(const std::string& menu) {
   unknown_.push_back(menu);
 }
 
-void HeadlessWindow::AppendSystemMenuItem(int commandId, const std::string& caption) {
+void HeadlessWindow::AppendSystemMenuItem(int commandId, const std::string& caption, bool checked) {
   std::lock_guard lock(mutex_);
-  systemMenu_.emplace_back(commandId, caption);
+  systemMenu_.push_back(SystemMenuItem{commandId, caption, !caption.empty() && checked});
+}
+
+int HeadlessWindow::SystemMenuItemCount() {
+  std::lock_guard lock(mutex_);
+  return static_cast<int>(systemMenu_.size());
+}
+
+bool HeadlessWindow::RemoveSystemMenuItem(int position) {
+  std::lock_guard lock(mutex_);
+  if (position < 0 || position >= static_cast<int>(systemMenu_.size())) return false;
+  systemMenu_.erase(systemMenu_.begin() + position);
+  return true;
+}
+
+void HeadlessWindow::InstallMessageFilter(platform::MessageFilter filter) {
+  std::lock_guard lock(mutex_);
+  filter_ = std::move(filter);
+}
+
+void HeadlessWindow::SendSystemCommand(uintptr_t command, intptr_t lParam) {
+  platform::MessageFilter filter;
+  {
+    std::lock_guard lock(mutex_);
+    if (closed_) return;
+    filter = filter_;
+  }
+  if (filter && !filter(*this, platform::WindowMessage{platform::kWmSysCommand, command, lParam})) return;
+  bool own = false;
+  {
+    std::lock_guard lock(mutex_);
+    if (closed_) return;
+    own = std::any_of(systemMenu_.begin(), systemMenu_.end(), [&](const SystemMenuItem& item) {
+      return !item.caption.empty() && static_cast<uintptr_t>(item.id) == command && item.id < 0xF000;
+    });
+  }
+  if (own) {
+    Raise(Event{EventKind::SystemCommand, "", static_cast<int>(command)});
+  } else if ((command & 0xFFF0) == platform::kScClose) {
+    // The default handling of SC_CLOSE: WM_CLOSE, which destroys the window.
+    Raise(Event{EventKind::Destroying, "", 0});
+    Close();
+  }
 }
 
 void HeadlessWindow::Raise(const Event& event) {
@@ -355,11 +409,12 @@ bool HeadlessWindow::ChooseMenuItem(const std::string& item) {
 bool HeadlessWindow::ChooseSystemCommand(int commandId) {
   {
     std::lock_guard lock(mutex_);
-    auto it = std::find_if(systemMenu_.begin(), systemMenu_.end(),
-                           [&](const auto& entry) { return entry.first == commandId; });
+    auto it = std::find_if(systemMenu_.begin(), systemMenu_.end(), [&](const SystemMenuItem& item) {
+      return item.id == commandId && !item.caption.empty();
+    });
     if (closed_ || it == systemMenu_.end()) return false;
   }
-  Raise(Event{EventKind::SystemCommand, "", commandId});
+  SendSystemCommand(static_cast<uintptr_t>(commandId), 0);
   return true;
 }
 
@@ -368,8 +423,18 @@ bool HeadlessWindow::CloseByUser() {
     std::lock_guard lock(mutex_);
     if (closed_) return false;
   }
-  Raise(Event{EventKind::Destroying, "", 0});
-  Close();
+  SendSystemCommand(platform::kScClose, 0);
+  return true;
+}
+
+bool HeadlessWindow::SendCommand(uintptr_t wParam, intptr_t lParam) {
+  platform::MessageFilter filter;
+  {
+    std::lock_guard lock(mutex_);
+    if (closed_) return false;
+    filter = filter_;
+  }
+  if (filter) filter(*this, platform::WindowMessage{platform::kWmCommand, wParam, lParam});
   return true;
 }
 
@@ -408,9 +473,14 @@ std::string HeadlessWindow::lastPopupMenu() {
   return lastPopup_;
 }
 
-std::vector<std::pair<int, std::string>> HeadlessWindow::systemMenuItems() {
+std::vector<HeadlessWindow::SystemMenuItem> HeadlessWindow::systemMenuItems() {
   std::lock_guard lock(mutex_);
   return systemMenu_;
+}
+
+bool HeadlessWindow::hasMessageFilter() {
+  std::lock_guard lock(mutex_);
+  return static_cast<bool>(filter_);
 }
 
 std::vector<std::string> HeadlessWindow::ItemTexts(const std::string& combo) {
@@ -468,16 +538,49 @@ void HeadlessWindowSystem::ProcessPendingEvents() {
   if (hook) hook();
 }
 
-int HeadlessWindowSystem::ShowMessageBox(platform::Window*, const std::string& text, const std::string& caption,
-                                         uint32_t) {
+int HeadlessWindowSystem::ShowMessageBox(platform::Window* owner, const std::string& text, const std::string& caption,
+                                         uint32_t flags) {
   std::lock_guard lock(mutex_);
   messageBoxes_.push_back(caption + "|" + text);
+  messageBoxRecords_.push_back(MessageBoxRecord{owner, text, caption, flags});
   return 1;  // IDOK
 }
 
 void HeadlessWindowSystem::OpenInBrowser(const std::string& url) {
   std::lock_guard lock(mutex_);
   urls_.push_back(url);
+}
+
+bool HeadlessWindowSystem::ShellOpen(const std::string& verb, const std::string& target,
+                                     const std::string& parameters, const std::string& directory, int showCommand) {
+  std::lock_guard lock(mutex_);
+  shellRequests_.push_back(verb + "|" + target + "|" + parameters + "|" + directory + "|" +
+                           std::to_string(showCommand));
+  return shellOpenResult_;
+}
+
+platform::Window* HeadlessWindowSystem::FindOwnMainWindow() {
+  HeadlessWindow* main;
+  {
+    std::lock_guard lock(mutex_);
+    main = main_;
+  }
+  return main != nullptr && !main->closed() ? main : nullptr;
+}
+
+std::vector<HeadlessWindowSystem::MessageBoxRecord> HeadlessWindowSystem::messageBoxRecords() {
+  std::lock_guard lock(mutex_);
+  return messageBoxRecords_;
+}
+
+std::vector<std::string> HeadlessWindowSystem::shellRequests() {
+  std::lock_guard lock(mutex_);
+  return shellRequests_;
+}
+
+void HeadlessWindowSystem::SetShellOpenResult(bool result) {
+  std::lock_guard lock(mutex_);
+  shellOpenResult_ = result;
 }
 
 HeadlessWindow* HeadlessWindowSystem::mainWindow() {

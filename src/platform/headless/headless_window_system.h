@@ -52,7 +52,11 @@ class HeadlessWindow : public platform::Window {
   void SetMenuItemEnabled(const std::string& item, bool enabled) override;
   bool IsMenuItemEnabled(const std::string& item) override;
   void PopupMenu(const std::string& menu) override;
-  void AppendSystemMenuItem(int commandId, const std::string& caption) override;
+  void AppendSystemMenuItem(int commandId, const std::string& caption, bool checked) override;
+  int SystemMenuItemCount() override;
+  bool RemoveSystemMenuItem(int position) override;
+  void InstallMessageFilter(platform::MessageFilter filter) override;
+  void SendSystemCommand(uintptr_t command, intptr_t lParam) override;
 
   // --- what a user does ---
   // Each returns false (and changes nothing) when a user could not do it: the control or item is
@@ -63,8 +67,13 @@ class HeadlessWindow : public platform::Window {
   bool ClickColumn(const std::string& list, int column);
   bool PressMouse(const std::string& link);
   bool ChooseMenuItem(const std::string& item);
+  // Chooses an item of the system menu: WM_SYSCOMMAND with its id, through the message filter.
   bool ChooseSystemCommand(int commandId);
+  // The close item (WM_SYSCOMMAND SC_CLOSE, through the message filter).
   bool CloseByUser();
+  // WM_COMMAND as another window or program may send it, through the message filter; a command
+  // the filter passes on does nothing further here.
+  bool SendCommand(uintptr_t wParam, intptr_t lParam = 0);
   // Typing replaces the text of an edit box; a check box click toggles it (Click does that too).
   bool Type(const std::string& control, const std::string& text);
   void SelectRows(const std::string& list, const std::vector<int>& rows);
@@ -75,7 +84,15 @@ class HeadlessWindow : public platform::Window {
   std::string lastPopupMenu();
   // How many batch operations (ReplaceRows, CellsOf) the window has served.
   int batchCalls();
-  std::vector<std::pair<int, std::string>> systemMenuItems();
+  // The system menu from the top: the standard items (restore, move, size, minimize, maximize, a
+  // separator, close) and what was appended.
+  struct SystemMenuItem {
+    int id = 0;
+    std::string caption;  // empty for a separator
+    bool checked = false;
+  };
+  std::vector<SystemMenuItem> systemMenuItems();
+  bool hasMessageFilter();
   std::vector<std::string> ItemTexts(const std::string& combo);
   // Every row's cells, for assertions.
   std::vector<std::vector<std::string>> Rows(const std::string& list);
@@ -114,7 +131,8 @@ class HeadlessWindow : public platform::Window {
   std::map<std::string, Control> controls_;
   std::map<std::string, bool> menuItems_;
   std::string lastPopup_;
-  std::vector<std::pair<int, std::string>> systemMenu_;
+  std::vector<SystemMenuItem> systemMenu_;
+  platform::MessageFilter filter_;
   std::vector<std::string> unknown_;
   int batchCalls_ = 0;
 };
@@ -128,12 +146,27 @@ class HeadlessWindowSystem : public platform::WindowSystem {
   int ShowMessageBox(platform::Window* owner, const std::string& text, const std::string& caption,
                      uint32_t flags) override;
   void OpenInBrowser(const std::string& url) override;
+  bool ShellOpen(const std::string& verb, const std::string& target, const std::string& parameters,
+                 const std::string& directory, int showCommand) override;
+  platform::Window* FindOwnMainWindow() override;
 
   HeadlessWindow* mainWindow();
   // The most recently opened modal window that is still open, or null.
   HeadlessWindow* topModal();
   std::vector<std::string> openedUrls();
   std::vector<std::string> messageBoxes();
+  // Every message box shown: its owner (null: the foreground window), text, caption and style.
+  struct MessageBoxRecord {
+    platform::Window* owner = nullptr;
+    std::string text;
+    std::string caption;
+    uint32_t flags = 0;
+  };
+  std::vector<MessageBoxRecord> messageBoxRecords();
+  // ShellOpen requests, each "verb|target|parameters|directory|show command".
+  std::vector<std::string> shellRequests();
+  // What ShellOpen answers from now on.
+  void SetShellOpenResult(bool result);
   int pendingEventRounds();
   // Runs on every ProcessPendingEvents call: lets a test act "while the window processes events".
   void SetPendingEventsHook(std::function<void()> hook);
@@ -144,6 +177,9 @@ class HeadlessWindowSystem : public platform::WindowSystem {
   HeadlessWindow* main_ = nullptr;
   std::vector<std::string> urls_;
   std::vector<std::string> messageBoxes_;
+  std::vector<MessageBoxRecord> messageBoxRecords_;
+  std::vector<std::string> shellRequests_;
+  bool shellOpenResult_ = true;
   int pendingRounds_ = 0;
   std::function<void()> hook_;
 };

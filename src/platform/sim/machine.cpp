@@ -245,9 +245,9 @@ void Machine::SetSystemDepPolicy(int policy) {
   state_->systemDepPolicy = policy;
 }
 
-void Machine::SetPage(const std::string& url, const std::string& bytes) {
+void Machine::SetPage(const std::string& url, const std::string& bytes, size_t chunk) {
   std::lock_guard lock(state_->mutex);
-  state_->pages[url] = bytes;
+  state_->pages[url] = State::Page{bytes, chunk};
 }
 
 void Machine::SetOnline(bool online) {

@@ -97,8 +97,10 @@ class Machine {
   // GetSystemDEPPolicy's answer (kDepPolicyUnavailable: the function is missing).
   void SetSystemDepPolicy(int policy);
 
-  // Web pages served by the Internet functions; `online` answers the connectivity probe.
-  void SetPage(const std::string& url, const std::string& bytes);
+  // Web pages served by the Internet functions, from memory. A page is read in pieces of at most
+  // `chunk` bytes (a server that sends it in small packets; 0: as much as the reader asks for).
+  // Offline, the connectivity probe and every open fail; an unknown address fails to open.
+  void SetPage(const std::string& url, const std::string& bytes, size_t chunk = 0);
   void SetOnline(bool online);
 
   // Router administration unavailable (no handle, empty names) or instrumentation unavailable.
@@ -122,7 +124,7 @@ class Machine {
   // ScriptControl.AddCode, ScriptControl.ExecuteStatement, ScriptControl.Run, ScriptControl.Eval,
   // inet_addr (answers `code` as the address),
   // gethostname, gethostbyname, OpenClipboard, EmptyClipboard, SetClipboardData, GetClipboardData,
-  // InternetCheckConnectionA, InternetOpenA, InternetOpenUrlA, InternetReadFile, GetSystemDEPPolicy
+  // InternetCheckConnectionA, InternetOpenA, InternetOpenUrlA, InternetReadFile, CreateThread, GetSystemDEPPolicy
   // (answers `code` as the policy), SetProcessDEPPolicy, TerminateProcess. Calls answering a truth
   // value answer false. The clock and the code-page conversions are neither recorded nor failed.
   void FailNext(const std::string& operation, uint32_t code);

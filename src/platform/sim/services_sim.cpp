@@ -1,4 +1,7 @@
 // The simulated sockets, clipboard, Internet functions and kernel.
+#include <algorithm>
+#include <cstring>
+#include <memory>
 #include <thread>
 
 #include "platform/sim/sim_state.h"
@@ -101,16 +104,48 @@ bool InternetSim::CheckConnection(const std::string& url) {
   return ok;
 }
 
-bool InternetSim::ReadUrl(const std::string& agent, const std::string& url, std::string* bytes) {
+namespace {
+
+// One opened page: reads hand out its bytes from where the last read stopped.
+class InternetRequestSim final : public platform::InternetRequest {
+ public:
+  InternetRequestSim(Machine::State& s, std::string bytes, size_t chunk)
+      : s_(s), bytes_(std::move(bytes)), chunk_(chunk) {}
+
+  size_t Read(char* buffer, size_t capacity) override {
+    std::lock_guard lock(s_.mutex);
+    size_t n = 0;
+    if (!s_.TakeFailure("InternetReadFile") && buffer != nullptr) {
+      n = std::min(capacity, bytes_.size() - offset_);
+      if (chunk_ > 0) n = std::min(n, chunk_);
+      std::memcpy(buffer, bytes_.data() + offset_, n);
+      offset_ += n;
+    }
+    s_.Record("InternetReadFile(" + std::to_string(capacity) + ") -> " + std::to_string(n));
+    return n;
+  }
+
+ private:
+  Machine::State& s_;
+  const std::string bytes_;
+  const size_t chunk_;
+  size_t offset_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<platform::InternetRequest> InternetSim::OpenUrl(const std::string& agent, const std::string& url) {
   std::lock_guard lock(s_.mutex);
-  (void)agent;
-  bool ok = !s_.TakeFailure("InternetOpenA") && !s_.TakeFailure("InternetOpenUrlA") && s_.online;
+  if (s_.TakeFailure("InternetOpenA")) {
+    s_.Record("InternetOpenA(" + agent + ", 1) -> 0");
+    return nullptr;
+  }
+  s_.Record("InternetOpenA(" + agent + ", 1) -> 1");
   auto page = s_.pages.find(url);
-  ok = ok && page != s_.pages.end();
-  if (ok && s_.TakeFailure("InternetReadFile")) ok = false;
-  if (ok && bytes != nullptr) *bytes = page->second;
-  s_.Record("InternetOpenUrlA(" + url + ") -> " + (ok ? "1" : "0"));
-  return ok;
+  const bool ok = !s_.TakeFailure("InternetOpenUrlA") && s_.online && page != s_.pages.end();
+  s_.Record("InternetOpenUrlA(" + url + ", 0x80000000) -> " + (ok ? "1" : "0"));
+  if (!ok) return nullptr;
+  return std::make_unique<InternetRequestSim>(s_, page->second.bytes, page->second.chunk);
 }
 
 // --- kernel ---
@@ -132,9 +167,13 @@ platform::ClockSettings KernelSim::Clock() {
   return s_.clock;
 }
 
-void KernelSim::StartThread(std::function<void()> body) {
+bool KernelSim::StartThread(std::function<void()> body) {
   {
     std::lock_guard lock(s_.mutex);
+    if (s_.TakeFailure("CreateThread")) {
+      s_.Record("CreateThread() -> 0");
+      return false;
+    }
     s_.Record("CreateThread() -> 1");
   }
   {
@@ -156,6 +195,7 @@ void KernelSim::StartThread(std::function<void()> body) {
     --state->runningThreads;
     state->threadsDone.notify_all();
   }).detach();
+  return true;
 }
 
 int KernelSim::GetSystemDepPolicy() {

@@ -102,7 +102,11 @@ struct Machine::State {
   std::optional<uint32_t> processDepPolicy;
   std::optional<uint32_t> terminatedWith;
 
-  std::map<std::string, std::string> pages;
+  struct Page {
+    std::string bytes;
+    size_t chunk = 0;  // the most one read hands out; 0: as much as asked for
+  };
+  std::map<std::string, Page> pages;
   bool online = true;
 
   bool routerAdminAvailable = true;
@@ -254,7 +258,7 @@ class InternetSim final : public platform::Internet {
  public:
   explicit InternetSim(Machine::State& s) : s_(s) {}
   bool CheckConnection(const std::string& url) override;
-  bool ReadUrl(const std::string& agent, const std::string& url, std::string* bytes) override;
+  std::unique_ptr<platform::InternetRequest> OpenUrl(const std::string& agent, const std::string& url) override;
 
  private:
   Machine::State& s_;
@@ -266,7 +270,7 @@ class KernelSim final : public platform::Kernel {
   platform::DateTime LocalNow() override;
   bool UnixToLocal(int64_t unixSeconds, platform::DateTime* local) override;
   platform::ClockSettings Clock() override;
-  void StartThread(std::function<void()> body) override;
+  bool StartThread(std::function<void()> body) override;
   int GetSystemDepPolicy() override;
   bool SetProcessDepPolicy(uint32_t flags) override;
   void TerminateOwnProcess(uint32_t exitCode) override;

@@ -72,7 +72,7 @@ class KernelWin32 final : public platform::Kernel {
     return clock;
   }
 
-  void StartThread(std::function<void()> body) override {
+  bool StartThread(std::function<void()> body) override {
     try {
       std::thread([body = std::move(body)]() noexcept {
         try {
@@ -81,8 +81,10 @@ class KernelWin32 final : public platform::Kernel {
           // A worker's failure ends that worker only.
         }
       }).detach();
+      return true;
     } catch (...) {
       // No thread could be started: the work is not done, as when the system refuses a thread.
+      return false;
     }
   }
 

@@ -34,6 +34,8 @@ using platform::Event;
 using platform::EventKind;
 
 inline constexpr wchar_t kWindowClass[] = L"CorvaneWindow";
+// The program's icon in its resources (res/corvane.rc); a program without it gets the standard one.
+inline constexpr int kIconResourceId = 1;
 inline constexpr wchar_t kDefaultFace[] = L"MS Shell Dlg 2";
 inline constexpr int kDefaultPoints = 9;
 // lParam: an InvokeCall; the window thread runs its work.
@@ -111,7 +113,14 @@ class Win32Window final : public platform::Window {
   void SetMenuItemEnabled(const std::string& item, bool enabled) override;
   bool IsMenuItemEnabled(const std::string& item) override;
   void PopupMenu(const std::string& menu) override;
-  void AppendSystemMenuItem(int commandId, const std::string& caption) override;
+  void AppendSystemMenuItem(int commandId, const std::string& caption, bool checked) override;
+  int SystemMenuItemCount() override;
+  bool RemoveSystemMenuItem(int position) override;
+  void InstallMessageFilter(platform::MessageFilter filter) override;
+  void SendSystemCommand(uintptr_t command, intptr_t lParam) override;
+
+  // The procedure that runs the message filter in front of the window's own one.
+  static LRESULT CALLBACK FilterProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
  private:
   struct Control {
@@ -163,6 +172,8 @@ class Win32Window final : public platform::Window {
   std::map<UINT, std::string> menuCommands_;
   // Window thread only.
   std::set<WPARAM> systemCommands_;
+  platform::MessageFilter filter_;
+  WNDPROC previousProcedure_ = nullptr;
 };
 
 

@@ -312,6 +312,10 @@ void Win32Window::SortRows(const std::string& control, const std::function<int(i
   Run([&] {
     const Control* c = FindOfKind(control, ControlKind::ListView);
     if (c == nullptr || !compare) return;
+    // Every row's data becomes its position, so the comparison is handed positions from before
+    // the sort.
+    const int rows = ui::listview::RowCount(c->hwnd);
+    for (int row = 0; row < rows; ++row) ui::listview::SetData(c->hwnd, row, row);
     // LVM_SORTITEMS: the application value is the comparison, the callback calls it.
     SendMessageW(c->hwnd, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&compare),
                  reinterpret_cast<LPARAM>(&Win32Window::CompareRows));

@@ -52,6 +52,9 @@ class Win32WindowSystem final : public platform::WindowSystem {
   int ShowMessageBox(platform::Window* owner, const std::string& text, const std::string& caption,
                      uint32_t flags) override;
   void OpenInBrowser(const std::string& url) override;
+  bool ShellOpen(const std::string& verb, const std::string& target, const std::string& parameters,
+                 const std::string& directory, int showCommand) override;
+  platform::Window* FindOwnMainWindow() override;
 
  private:
   std::mutex mutex_;
@@ -124,11 +127,42 @@ void Win32WindowSystem::ProcessPendingEvents() {
 
 int Win32WindowSystem::ShowMessageBox(platform::Window* owner, const std::string& text, const std::string& caption,
                                       uint32_t flags) {
-  return MessageBoxW(HandleOf(owner), ui::WideFromGbk(text).c_str(), ui::WideFromGbk(caption).c_str(), flags);
+  HWND ownerHandle = owner != nullptr ? HandleOf(owner) : GetForegroundWindow();
+  return MessageBoxW(ownerHandle, ui::WideFromGbk(text).c_str(), ui::WideFromGbk(caption).c_str(), flags);
 }
 
 void Win32WindowSystem::OpenInBrowser(const std::string& url) {
   ShellExecuteW(nullptr, L"open", ui::WideFromGbk(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+bool Win32WindowSystem::ShellOpen(const std::string& verb, const std::string& target, const std::string& parameters,
+                                  const std::string& directory, int showCommand) {
+  const std::wstring wideVerb = ui::WideFromGbk(verb);
+  const std::wstring wideTarget = ui::WideFromGbk(target);
+  const std::wstring wideParameters = ui::WideFromGbk(parameters);
+  const std::wstring wideDirectory = ui::WideFromGbk(directory);
+  const HINSTANCE result =
+      ShellExecuteW(nullptr, wideVerb.c_str(), wideTarget.c_str(), parameters.empty() ? nullptr : wideParameters.c_str(),
+                    directory.empty() ? nullptr : wideDirectory.c_str(), showCommand);
+  // Values up to 32 are error codes (0 is out of memory): only a larger one means it started.
+  return reinterpret_cast<INT_PTR>(result) > 32;
+}
+
+platform::Window* Win32WindowSystem::FindOwnMainWindow() {
+  const DWORD self = GetCurrentProcessId();
+  // The top-level windows in Z order from the top: the first of this process that is visible and
+  // its own root owner (owned pop-ups, other programs' windows and hidden ones are passed over)
+  // and that this window system made.
+  for (HWND hwnd = FindWindowExW(nullptr, nullptr, nullptr, nullptr); hwnd != nullptr;
+       hwnd = FindWindowExW(nullptr, hwnd, nullptr, nullptr)) {
+    DWORD process = 0;
+    if (!IsWindow(hwnd) || GetWindowThreadProcessId(hwnd, &process) == 0 || process != self) continue;
+    if (GetAncestor(hwnd, GA_ROOTOWNER) != hwnd || !IsWindowVisible(hwnd)) continue;
+    std::lock_guard lock(mutex_);
+    for (const auto& window : mainWindows_)
+      if (window->hwnd() == hwnd) return window.get();
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -150,6 +184,12 @@ HMENU NativeMenuHandle(platform::Window& window, const std::string& menu) {
 UINT NativeMenuCommandId(platform::Window& window, const std::string& item) {
   auto* own = dynamic_cast<Win32Window*>(&window);
   return own == nullptr ? 0 : own->MenuCommand(item);
+}
+
+bool NativeMessageFilterInstalled(platform::Window& window) {
+  HWND hwnd = HandleOf(&window);
+  return hwnd != nullptr &&
+         GetWindowLongPtrW(hwnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&Win32Window::FilterProcedure);
 }
 
 }  // namespace corvane::win32

@@ -17,5 +17,7 @@ HWND NativeControlHandle(platform::Window& window, const std::string& control);
 HMENU NativeMenuHandle(platform::Window& window, const std::string& menu);
 // The WM_COMMAND id of a menu item, 0 for an unknown name.
 UINT NativeMenuCommandId(platform::Window& window, const std::string& item);
+// True when the window's procedure is the message filter's (InstallMessageFilter).
+bool NativeMessageFilterInstalled(platform::Window& window);
 
 }  // namespace corvane::win32

@@ -1,0 +1,62 @@
+#include "info/system_menu.h"
+
+#include <thread>
+
+#include "app/app_context.h"
+#include "info/about_box.h"
+#include "info/update_check.h"
+
+namespace corvane::info {
+
+void SystemMenuTask(app::AppContext& context) {
+  // The main window is created right after this task starts; until it is visible, try again.
+  for (;;) {
+    if (platform::Window* window = FindOwnMainWindow(context)) {
+      ExtendSystemMenu(context, *window);
+      return;
+    }
+    std::this_thread::yield();
+  }
+}
+
+platform::Window* FindOwnMainWindow(app::AppContext& context) { return context.services.windows.FindOwnMainWindow(); }
+
+void ExtendSystemMenu(app::AppContext& context, platform::Window& window) {
+  const int count = window.SystemMenuItemCount();
+  if (count >= 0) {
+    // The separator above the close item goes: the items below land right under it.
+    if (count >= 2) window.RemoveSystemMenuItem(count - 2);
+    window.AppendSystemMenuItem(kSeparatorAboveAuthorId, "", false);
+    window.AppendSystemMenuItem(kAuthorItemId, kAuthorItemCaption, true);
+    window.AppendSystemMenuItem(kSeparatorAboveAgreementId, "", false);
+    window.AppendSystemMenuItem(kAgreementItemId, kAgreementItemCaption, true);
+  }
+  window.InstallMessageFilter([&context](platform::Window& w, const platform::WindowMessage& message) {
+    return MenuFilterProc(context, w, message);
+  });
+  context.services.kernel.StartThread([&context] { UpdateCheck(context); });
+}
+
+bool MenuFilterProc(app::AppContext& context, platform::Window& window, const platform::WindowMessage& message) {
+  if (message.message == platform::kWmSysCommand) {
+    // The whole wParam: system commands of Windows' own carry their low four bits for itself.
+    if (message.wParam == static_cast<uintptr_t>(kAuthorItemId)) {
+      OpenDocument(context, 1, UnescapeUrl(kEncodedContactAddress), "", "", 0);
+    } else if (message.wParam == static_cast<uintptr_t>(kAgreementItemId)) {
+      ShowInfoBox(context, AgreementText(), kMbOk | kMbIconInformation, kAgreementCaption);
+    }
+    context.services.windows.ProcessPendingEvents();
+  } else if (message.message == platform::kWmCommand) {
+    if (message.wParam == kEndProgramCommand) {
+      // The program's end of run, as when its window is closed.
+      context.services.kernel.TerminateOwnProcess(0);
+      return false;
+    }
+    if (message.wParam == kForwardedCommand || message.wParam == platform::kScMove ||
+        message.wParam == platform::kScClose)
+      window.SendSystemCommand(message.wParam, message.lParam);
+  }
+  return true;
+}
+
+}  // namespace corvane::info

@@ -1,0 +1,308 @@
+#include "app/stored_texts.h"
+#include "info/about_box.h"
+#include "info/system_menu.h"
+#include "info/update_check.h"
+
+#include "app_fixture.h"
+
+namespace corvane::testing {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// --- update check ---
+
+class UpdateCheckTest : public AppTest {
+ protected:
+  // The page as the server sends it: UTF-8.
+  std::string Utf8(std::u16string_view text) { return machine.kernel().WideToMultiByte(text, platform::kCodePageUtf8); }
+
+  info::UpdateInfo Check() {
+    machine.ClearCalls();
+    info::UpdateCheck(Context());
+    return Context().updateInfo();
+  }
+
+  int Reads() {
+    int reads = 0;
+    for (const auto& call : machine.Calls())
+      if (call.rfind("InternetReadFile(", 0) == 0) ++reads;
+    return reads;
+  }
+};
+
+TEST_F(UpdateCheckTest, StartUpChecksOnceAndStoresTheTrimmedFields) {
+  machine.SetPage(info::kUpdatePageUrl, Utf8(u"<p>最新版本:  V3.70 </p><p>发布时间:\u3000 2026-11-30<br>"
+                                             u"文件大小: 1.2 MB<br>下载地址: https://corvane.example/pelmora/x.zip <br>"));
+  StartApp();
+  const info::UpdateInfo info = Context().updateInfo();
+  EXPECT_EQ(info.moduleVersion, "V3.63");
+  EXPECT_EQ(info.latestVersion, "V3.70");
+  EXPECT_EQ(info.releaseTime, "2026-11-30");  // full-width space trimmed too
+  EXPECT_EQ(info.fileSize, "1.2 MB");
+  EXPECT_EQ(info.downloadAddress, "https://corvane.example/pelmora/x.zip");
+  EXPECT_EQ(info.updateAvailable, 1);
+  Strings calls = machine.Calls();
+  EXPECT_NE(std::find(calls.begin(), calls.end(), std::string("InternetCheckConnectionA(") + info::kProbeUrl + ", 1) -> 1"),
+            calls.end());
+  // The agent text is the page's own address.
+  EXPECT_NE(std::find(calls.begin(), calls.end(),
+                      std::string("InternetOpenA(") + info::kUpdatePageUrl + ", 1) -> 1"),
+            calls.end());
+  // Nothing the page names is opened, shown or fetched.
+  EXPECT_EQ(windows.shellRequests(), Strings{});
+  EXPECT_EQ(windows.openedUrls(), Strings{});
+  EXPECT_EQ(windows.messageBoxes(), Strings{});
+  int opens = 0;
+  for (const auto& call : calls)
+    if (call.rfind("InternetOpenUrlA(", 0) == 0) ++opens;
+  EXPECT_EQ(opens, 1);
+}
+
+TEST_F(UpdateCheckTest, VersionsCompareAsTextIgnoringCase) {
+  StartApp();
+  struct Case {
+    const char16_t* version;
+    int32_t expected;
+  };
+  int n = 0;
+  for (const Case& c : {Case{u"v3.63", 0}, Case{u"V3.63", 0}, Case{u"V3.7", 1}, Case{u"V10.0", 0}, Case{u"V3.62", 0},
+                        Case{u"V3.63a", 1}}) {
+    info::UpdateInfo reset = Context().updateInfo();
+    reset.updateAvailable = 0;
+    Context().setUpdateInfo(reset);
+    machine.SetPage(info::kUpdatePageUrl, Utf8(std::u16string(u"最新版本:") + c.version + u"<"));
+    EXPECT_EQ(Check().updateAvailable, c.expected) << "case " << n++;
+  }
+  // Once set, the flag stays, whatever a later check finds.
+  machine.SetPage(info::kUpdatePageUrl, Utf8(u"最新版本:V4.0<"));
+  EXPECT_EQ(Check().updateAvailable, 1);
+  machine.SetPage(info::kUpdatePageUrl, Utf8(u"最新版本:V1.0<"));
+  EXPECT_EQ(Check().updateAvailable, 1);
+}
+
+TEST_F(UpdateCheckTest, MissingEndMarkersMissingMarkersAndLineBreaks) {
+  StartApp();
+  machine.SetPage(info::kUpdatePageUrl, Utf8(u"发布时间: 2026\r\n<文件大小: 3 KB 最新版本: V9.9"));
+  const info::UpdateInfo info = Check();
+  EXPECT_EQ(info.releaseTime, "2026\r\n");  // only spaces are trimmed
+  EXPECT_EQ(info.fileSize, "");             // no "<" after it
+  EXPECT_EQ(info.latestVersion, "");
+  EXPECT_EQ(info.downloadAddress, "");      // marker missing
+  EXPECT_EQ(info.updateAvailable, 0);
+}
+
+TEST_F(UpdateCheckTest, APageInGbkIsStillDecodedAsUtf8AndYieldsNothing) {
+  StartApp();
+  // The test's literals are GBK bytes.
+  machine.SetPage(info::kUpdatePageUrl, "最新版本: V3.70<发布时间: 2026<");
+  const info::UpdateInfo info = Check();
+  EXPECT_EQ(info.latestVersion, "");
+  EXPECT_EQ(info.releaseTime, "");
+  EXPECT_EQ(info.updateAvailable, 0);
+  EXPECT_EQ(info.pageText.find("最新版本"), std::string::npos);
+}
+
+TEST_F(UpdateCheckTest, ALongPageIsReadInPiecesUntilAReadReturnsNothing) {
+  StartApp();
+  std::string page(2500, 'x');
+  page += Utf8(u"最新版本: V3.8<");
+  // The server hands out at most 300 bytes per read: short reads do not end the page.
+  machine.SetPage(info::kUpdatePageUrl, page, 300);
+  const info::UpdateInfo info = Check();
+  EXPECT_EQ(info.latestVersion, "V3.8");
+  EXPECT_EQ(info.pageText.size(), 2500u + 9 + 6);
+  const int pieces = static_cast<int>((page.size() + 299) / 300);
+  EXPECT_EQ(Reads(), pieces + 1);
+  for (const auto& call : machine.Calls())
+    if (call.rfind("InternetReadFile(", 0) == 0) EXPECT_EQ(call.rfind("InternetReadFile(1000) -> ", 0), 0u) << call;
+}
+
+TEST_F(UpdateCheckTest, OfflineNothingIsFetched) {
+  machine.SetOnline(false);
+  machine.SetPage(info::kUpdatePageUrl, Utf8(u"最新版本:V9<"));
+  StartApp();
+  EXPECT_EQ(Context().updateInfo().latestVersion, "");
+  EXPECT_EQ(Context().updateInfo().updateAvailable, 0);
+  for (const auto& call : machine.Calls()) EXPECT_NE(call.rfind("InternetOpen", 0), 0u) << call;
+  machine.SetOnline(true);
+  machine.FailNext("InternetCheckConnectionA", 12029);
+  EXPECT_EQ(Check().latestVersion, "");
+}
+
+TEST_F(UpdateCheckTest, AFailedOpenOrReadGivesEmptyFields) {
+  StartApp();
+  machine.SetPage(info::kUpdatePageUrl, Utf8(u"最新版本:V9<"));
+  machine.FailNext("InternetOpenUrlA", 12007);
+  EXPECT_EQ(Check().pageText, "");
+  machine.FailNext("InternetReadFile", 12002);
+  EXPECT_EQ(Check().latestVersion, "");
+  machine.SetPage(info::kUpdatePageUrl, "");
+  EXPECT_EQ(Check().pageText, "");
+}
+
+TEST_F(UpdateCheckTest, DownloadStopsAtTheLimitAndANulCutsItsRead) {
+  // A page far larger than any update page: reading stops at the limit.
+  machine.SetPage("https://corvane.example/big", std::string(info::kMaxPageBytes + 5000, 'a'));
+  EXPECT_EQ(info::DownloadPageText(machine.internet(), "https://corvane.example/big").size(), info::kMaxPageBytes);
+  // NULs count against the limit too, though they add nothing.
+  machine.SetPage("https://corvane.example/nul", std::string(3 * info::kMaxPageBytes, '\0'));
+  machine.ClearCalls();
+  EXPECT_EQ(info::DownloadPageText(machine.internet(), "https://corvane.example/nul"), "");
+  EXPECT_EQ(Reads(), static_cast<int>((info::kMaxPageBytes + 999) / 1000));
+  // A NUL ends its own read's bytes only.
+  machine.SetPage("https://corvane.example/cut", std::string("abc\0def", 7) + "ghi", 7);
+  EXPECT_EQ(info::DownloadPageText(machine.internet(), "https://corvane.example/cut"), "abcghi");
+}
+
+TEST(UpdateFields, TextBetweenTrimSpacesAndConversion) {
+  EXPECT_EQ(info::TextBetween("a最新版本: 1<b", "最新版本:", "<"), " 1");
+  EXPECT_EQ(info::TextBetween("no marker<", "最新版本:", "<"), "");
+  EXPECT_EQ(info::TextBetween("最新版本:", "最新版本:", "<"), "");
+  EXPECT_EQ(info::TextBetween("x:<", ":", "<"), "");
+  // A marker is never found on the trail byte of a character: "侄" is B8 C0, "坷" is BF C0.
+  EXPECT_EQ(info::TextBetween("\xB8\xC0\xBF\xA1v<", "\xC0\xBF", "<"), "");
+  EXPECT_EQ(info::TextBetween("\xBF\xA1\xC0\xBFv<", "\xC0\xBF", "<"), "v");
+  EXPECT_EQ(info::TrimSpaces(" \xA1\xA1 v \t\xA1\xA1 "), "v \t");
+  EXPECT_EQ(info::TrimSpaces("\r\nv\r\n"), "\r\nv\r\n");
+  sim::Machine machine;
+  EXPECT_EQ(info::Utf8ToGbk(machine.kernel(), ""), "");
+  EXPECT_EQ(info::Utf8ToGbk(machine.kernel(), "\xE7\xBD\x91\xE5\x8D\xA1 ok"), "网卡 ok");
+  EXPECT_EQ(info::CompareVersionTexts("V3.63", ""), 1);
+  EXPECT_EQ(info::CompareVersionTexts("abc", "ABC"), 0);
+  EXPECT_EQ(info::CompareVersionTexts("V3.63", "V3.7"), -1);
+}
+
+// --- about box, system menu and filter ---
+
+class SystemMenuTest : public AppTest {
+ protected:
+  void SetUp() override {
+    machine.AddAdapter(Ethernet(4, u"本地连接", {"192.168.1.10"}));
+    StartApp();
+  }
+  std::vector<headless::HeadlessWindowSystem::MessageBoxRecord> Boxes() { return windows.messageBoxRecords(); }
+};
+
+TEST_F(SystemMenuTest, TheFourItemsFollowTheCloseItemAndTheFilterIsInstalled) {
+  const auto items = Main().systemMenuItems();
+  ASSERT_EQ(items.size(), 10u);  // seven standard ones less the separator above "close", four more
+  EXPECT_EQ(items[4].id, 0xF030);
+  EXPECT_EQ(items[5].id, 0xF060);
+  EXPECT_EQ(items[6].id, 1);
+  EXPECT_EQ(items[6].caption, "");
+  EXPECT_EQ(items[7].id, 2);
+  EXPECT_EQ(items[7].caption, "作者：Corvane项目组(&E)");
+  EXPECT_TRUE(items[7].checked);
+  EXPECT_EQ(items[8].id, 3);
+  EXPECT_EQ(items[8].caption, "");
+  EXPECT_EQ(items[9].id, 4);
+  EXPECT_EQ(items[9].caption, "使用协议(&F)");
+  EXPECT_TRUE(items[9].checked);
+  EXPECT_TRUE(Main().hasMessageFilter());
+}
+
+TEST_F(SystemMenuTest, TheAgreementShowsItsSixLinesEveryTimeOverTheForegroundWindow) {
+  ASSERT_TRUE(Main().ChooseSystemCommand(info::kAgreementItemId));
+  ASSERT_TRUE(Main().ChooseSystemCommand(info::kAgreementItemId));
+  const auto boxes = Boxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  for (const auto& box : boxes) {
+    EXPECT_EQ(box.owner, nullptr);  // the foreground window owns it
+    EXPECT_EQ(box.caption, "使用协议");
+    EXPECT_EQ(box.flags, 0x40u);
+    EXPECT_EQ(box.text, info::AgreementText());
+  }
+  const Strings lines = text::Split(boxes[0].text, "\r\n");
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[0].find_first_not_of(' '), 17u);
+  EXPECT_EQ(lines[0].substr(17), "Pelmora模块使用协议");
+  EXPECT_EQ(lines[1], "");
+  for (size_t i = 2; i < 6; ++i) EXPECT_FALSE(lines[i].empty());
+  EXPECT_NE(boxes[0].text.substr(boxes[0].text.size() - 2), "\r\n");
+}
+
+TEST_F(SystemMenuTest, TheAuthorItemOpensTheDecodedContactPage) {
+  ASSERT_TRUE(Main().ChooseSystemCommand(info::kAuthorItemId));
+  EXPECT_EQ(windows.shellRequests(),
+            (Strings{"Open|https://corvane.example/contact?from=pelmora&version=3.63|||5"}));
+  EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(SystemMenuTest, SystemCommandsAreMatchedExactly) {
+  // 0x12 and 0x14 share their low bits with nothing of ours once masked, but they are other values.
+  Main().SendSystemCommand(0x12, 0);
+  Main().SendSystemCommand(0x14, 0);
+  Main().SendSystemCommand(0xF004, 0);
+  EXPECT_TRUE(Boxes().empty());
+  EXPECT_EQ(windows.shellRequests(), Strings{});
+  EXPECT_FALSE(Main().closed());
+}
+
+TEST_F(SystemMenuTest, CommandThirtyThousandOneEndsTheProgramWithExitCodeZero) {
+  ASSERT_TRUE(Main().SendCommand(info::kEndProgramCommand));
+  ASSERT_TRUE(machine.TerminatedWith().has_value());
+  EXPECT_EQ(*machine.TerminatedWith(), 0u);
+}
+
+TEST_F(SystemMenuTest, CommandCloseClosesTheWindowAsTheCloseItemDoes) {
+  ASSERT_TRUE(Main().SendCommand(10001));
+  ASSERT_TRUE(Main().SendCommand(platform::kScMove));
+  EXPECT_FALSE(Main().closed());
+  EXPECT_FALSE(machine.TerminatedWith().has_value());
+  ASSERT_TRUE(Main().SendCommand(platform::kScClose));
+  EXPECT_TRUE(Main().closed());
+  // Closing ends the process, as ever.
+  ASSERT_TRUE(machine.TerminatedWith().has_value());
+  EXPECT_EQ(*machine.TerminatedWith(), 0u);
+}
+
+TEST_F(SystemMenuTest, TheAboutBoxIsOwnedByTheMainWindow) {
+  ASSERT_TRUE(Main().ChooseMenuItem(mw::kMenuAbout));
+  const auto boxes = Boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].owner, &Main());
+  EXPECT_EQ(boxes[0].caption, "关于");
+  EXPECT_EQ(boxes[0].text, app::Decipher(app::StoredText::AboutText));
+  EXPECT_EQ(boxes[0].flags, 0x2040u);
+  EXPECT_EQ(info::ShowInfoBox(Context(), "x", 0), 0);  // IDOK minus 1
+  EXPECT_EQ(Boxes().back().caption, "信息：");
+}
+
+TEST_F(SystemMenuTest, OnlyWebAddressesAreOpenedWithTheirVerbAndShowCommand) {
+  EXPECT_TRUE(info::OpenDocument(Context(), 2, "https://corvane.example/a", "", "", 1));
+  EXPECT_TRUE(info::OpenDocument(Context(), 3, "HTTP://corvane.example/b", "", "", 3));
+  EXPECT_TRUE(info::OpenDocument(Context(), 9, "http://corvane.example", "", "", 4));
+  EXPECT_EQ(windows.shellRequests(), (Strings{"print|https://corvane.example/a|||0",
+                                              "explore|HTTP://corvane.example/b|||2",
+                                              "Open|http://corvane.example|||3"}));
+  for (const char* refused : {"", "calc.exe", "file:///C:/Windows/system32/cmd.exe", "javascript:alert(1)",
+                              "https://", "https:///x", "https://a b", "https://a\"b", "https://a\tb",
+                              "https://网卡.example/", "ftp://corvane.example/"})
+    EXPECT_FALSE(info::OpenDocument(Context(), 1, refused)) << refused;
+  // A browser is handed nothing but the address.
+  EXPECT_FALSE(info::OpenDocument(Context(), 1, "https://corvane.example/", "--no-sandbox"));
+  EXPECT_EQ(windows.shellRequests().size(), 3u);
+  windows.SetShellOpenResult(false);
+  EXPECT_FALSE(info::OpenDocument(Context(), 1, "https://corvane.example/"));
+}
+
+TEST(UrlUnescape, DecodesPercentSequencesWithinTheBuffer) {
+  EXPECT_EQ(info::UnescapeUrl(info::kEncodedContactAddress), "https://corvane.example/contact?from=pelmora&version=3.63");
+  EXPECT_EQ(info::UnescapeUrl("a%2fb%zz%4"), "a/b%zz%4");
+  EXPECT_EQ(info::UnescapeUrl("https://x/%00.exe"), "");
+  EXPECT_EQ(info::UnescapeUrl(std::string(259, 'a')), std::string(259, 'a'));
+  EXPECT_EQ(info::UnescapeUrl(std::string(260, 'a')), "");
+}
+
+TEST(SystemMenuTask, FindsTheMainWindowOnlyWhileItIsOpen) {
+  headless::HeadlessWindowSystem windows;
+  EXPECT_EQ(windows.FindOwnMainWindow(), nullptr);
+  platform::Window* main = windows.CreateMainWindow(app::MainWindowSpec(), [](platform::Window&, const platform::Event&) {});
+  EXPECT_EQ(windows.FindOwnMainWindow(), main);
+  main->Close();
+  EXPECT_EQ(windows.FindOwnMainWindow(), nullptr);
+}
+
+}  // namespace
+}  // namespace corvane::testing

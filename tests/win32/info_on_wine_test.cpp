@@ -1,0 +1,238 @@
+// The program's real main window under Wine, over a simulated machine: sorting through the list
+// view's own sort message, copying through Wine's clipboard, the system menu with the module's
+// items and its message filter, and the about box.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/app_context.h"
+#include "app/application.h"
+#include "app/window_layouts.h"
+#include "info/system_menu.h"
+#include "platform/sim/machine.h"
+#include "platform/win32/services.h"
+#include "platform/win32/win_text.h"
+#include "platform/win32/window_system.h"
+#include "platform/win32/window_system_native.h"
+
+namespace corvane {
+namespace {
+
+namespace mw = app::main_window;
+using Strings = std::vector<std::string>;
+using win32::ui::GbkFromWide;
+
+std::string WindowTextGbk(HWND hwnd) {
+  wchar_t buffer[256] = {};
+  GetWindowTextW(hwnd, buffer, 256);
+  return GbkFromWide(std::wstring(buffer));
+}
+
+std::string MenuText(HMENU menu, int position) {
+  wchar_t buffer[128] = {};
+  GetMenuStringW(menu, static_cast<UINT>(position), buffer, 128, MF_BYPOSITION);
+  return GbkFromWide(std::wstring(buffer));
+}
+
+sim::SimAdapter Adapter(uint32_t index, std::vector<std::string> addresses) {
+  sim::SimAdapter a;
+  a.index = index;
+  a.guid = "{00000007-1111-2222-3333-444455556666}";
+  a.description = "Simulated Ethernet Adapter";
+  a.connectionName = u"本地连接";
+  a.physicalAddress = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x07};
+  uint32_t context = 101;
+  for (const auto& address : addresses) a.ipAddresses.push_back(sim::SimAddress{address, "255.255.255.0", context++});
+  return a;
+}
+
+class WineProgramWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    machine.AddAdapter(Adapter(7, {"192.168.7.1", "192.168.7.2", "192.168.7.3"}));
+    program = std::make_unique<app::Application>(services);
+    program->Start();
+    ASSERT_TRUE(PumpUntilThreadsEnd());
+    main = program->context().window;
+    ASSERT_NE(main, nullptr);
+    hwnd = win32::NativeWindowHandle(*main);
+    ASSERT_NE(hwnd, nullptr);
+  }
+
+  void TearDown() override {
+    program.reset();
+    windows.reset();
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+  }
+
+  // The workers of the simulated kernel reach the window through the window thread: keep it
+  // working until they have all ended.
+  bool PumpUntilThreadsEnd() {
+    std::atomic<bool> done{false};
+    std::thread waiter([&] {
+      machine.WaitForThreads();
+      done = true;
+    });
+    const DWORD start = GetTickCount();
+    while (!done && GetTickCount() - start < 10000) {
+      windows->ProcessPendingEvents();
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    const bool finished = done.load();
+    if (!finished) machine.WaitForThreads();  // nothing may outlive the test
+    waiter.join();
+    return finished;
+  }
+
+  // A header click as the list view reports it.
+  void ClickHeader(int column) {
+    HWND list = win32::NativeControlHandle(*main, mw::kAddressList);
+    NMLISTVIEW click{};
+    click.hdr.hwndFrom = list;
+    click.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(list));
+    click.hdr.code = LVN_COLUMNCLICK;
+    click.iItem = -1;
+    click.iSubItem = column;
+    SendMessageW(hwnd, WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
+  }
+
+  Strings Column(int column) {
+    Strings cells;
+    for (int row = 0; row < main->RowCount(mw::kAddressList); ++row) cells.push_back(main->Cell(mw::kAddressList, row, column));
+    return cells;
+  }
+
+  sim::Machine machine;
+  std::unique_ptr<platform::Clipboard> clipboard = win32::MakeClipboard();
+  std::unique_ptr<platform::WindowSystem> windows = win32::MakeWindowSystem();
+  platform::Services services{machine.ipHelper(), machine.router(),    machine.registry(), machine.automation(),
+                              machine.sockets(),  *clipboard,          machine.internet(), *windows,
+                              machine.kernel()};
+  std::unique_ptr<app::Application> program;
+  platform::Window* main = nullptr;
+  HWND hwnd = nullptr;
+};
+
+TEST_F(WineProgramWindow, AHeaderClickSortsTheRealListThroughItsSortMessage) {
+  ASSERT_EQ(main->RowCount(mw::kAddressList), 3);
+  main->ReplaceRows(mw::kAddressList, {{"1", "a", "255.255.255.64", "4294967295"},
+                                       {"2", "b", "255.255.0.0", "1"},
+                                       {"3", "c", "255.255.255.192", "3000000000"}});
+  ClickHeader(3);
+  ASSERT_TRUE(PumpUntilThreadsEnd());
+  EXPECT_EQ(Column(3), (Strings{"1", "3000000000", "4294967295"}));
+  EXPECT_EQ(Column(0), (Strings{"2", "3", "1"}));
+  ClickHeader(2);  // the second sort is descending, on any column
+  ASSERT_TRUE(PumpUntilThreadsEnd());
+  EXPECT_EQ(Column(2), (Strings{"255.255.255.64", "255.255.255.192", "255.255.0.0"}));
+  EXPECT_TRUE(main->IsEnabled(mw::kRefreshButton));
+  EXPECT_NE(main->Text(mw::kLog).find("排序完成."), std::string::npos);
+}
+
+TEST_F(WineProgramWindow, CopyingPutsTheAddressesOnWinesClipboard) {
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  CloseClipboard();
+  SendMessageW(hwnd, WM_COMMAND, win32::NativeMenuCommandId(*main, mw::kMenuCopyAll), 0);
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  HANDLE data = GetClipboardData(CF_TEXT);
+  std::string text;
+  if (data != nullptr) {
+    text = static_cast<const char*>(GlobalLock(data));
+    GlobalUnlock(data);
+  }
+  CloseClipboard();
+  EXPECT_EQ(text, "192.168.7.3\r\n192.168.7.2\r\n192.168.7.1");
+  EXPECT_NE(main->Text(mw::kLog).find("复制所有网卡IP完成,共计复制3个IP."), std::string::npos);
+}
+
+TEST_F(WineProgramWindow, TheSystemMenuHoldsTheFourItemsUnderCloseAndTheFilterIsInstalled) {
+  HMENU menu = GetSystemMenu(hwnd, FALSE);
+  ASSERT_NE(menu, nullptr);
+  const int count = GetMenuItemCount(menu);
+  ASSERT_GE(count, 5);
+  // The item second from the bottom went before the four were appended: in Windows' menu the
+  // separator above "close", in Wine's (which ends "close", separator, "about Wine") the one
+  // below it. Either way the item above the four is a command, and "close" is still there.
+  EXPECT_FALSE(GetMenuState(menu, static_cast<UINT>(count - 5), MF_BYPOSITION) & MF_SEPARATOR);
+  EXPECT_NE(GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND), static_cast<UINT>(-1));
+  EXPECT_TRUE(GetMenuState(menu, static_cast<UINT>(count - 4), MF_BYPOSITION) & MF_SEPARATOR);
+  EXPECT_EQ(GetMenuItemID(menu, count - 3), 2u);
+  EXPECT_EQ(MenuText(menu, count - 3), "作者：Corvane项目组(&E)");
+  EXPECT_TRUE(GetMenuState(menu, static_cast<UINT>(count - 3), MF_BYPOSITION) & MF_CHECKED);
+  EXPECT_TRUE(GetMenuState(menu, static_cast<UINT>(count - 2), MF_BYPOSITION) & MF_SEPARATOR);
+  EXPECT_EQ(GetMenuItemID(menu, count - 1), 4u);
+  EXPECT_EQ(MenuText(menu, count - 1), "使用协议(&F)");
+  EXPECT_TRUE(GetMenuState(menu, static_cast<UINT>(count - 1), MF_BYPOSITION) & MF_CHECKED);
+  EXPECT_TRUE(win32::NativeMessageFilterInstalled(*main));
+
+  // A wide window stays wide behind the filter: text set through it arrives unchanged.
+  SetWindowTextW(hwnd, L"网卡 \u00e9");
+  EXPECT_EQ(IsWindowUnicode(hwnd), TRUE);
+  wchar_t title[32] = {};
+  GetWindowTextW(hwnd, title, 32);
+  EXPECT_EQ(std::wstring(title), L"网卡 \u00e9");
+
+  // WM_COMMAND SC_CLOSE closes the window as its close item does; closing ends the process.
+  SendMessageW(hwnd, WM_COMMAND, SC_CLOSE, 0);
+  EXPECT_FALSE(IsWindow(hwnd));
+  ASSERT_TRUE(machine.TerminatedWith().has_value());
+  EXPECT_EQ(*machine.TerminatedWith(), 0u);
+}
+
+TEST_F(WineProgramWindow, CommandThirtyThousandOneEndsTheProgramWithoutReachingTheWindow) {
+  SendMessageW(hwnd, WM_COMMAND, info::kEndProgramCommand, 0);
+  ASSERT_TRUE(machine.TerminatedWith().has_value());
+  EXPECT_EQ(*machine.TerminatedWith(), 0u);
+}
+
+// Waits for a message box of this process with the given caption, closes it and reports whether
+// it was owned by `owner` (null: any owner).
+void CloseBoxWhenItAppears(const std::wstring& caption, std::atomic<int>* found, HWND* owner) {
+  for (int i = 0; i < 500 && *found == 0; ++i) {
+    HWND box = FindWindowW(L"#32770", caption.c_str());
+    if (box != nullptr) {
+      *owner = GetWindow(box, GW_OWNER);
+      *found = 1;
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
+      return;
+    }
+    Sleep(20);
+  }
+  *found = -1;
+}
+
+TEST_F(WineProgramWindow, TheAboutBoxIsCaptionedAboutAndOwnedByTheMainWindow) {
+  std::atomic<int> found{0};
+  HWND owner = nullptr;
+  std::thread closer([&] { CloseBoxWhenItAppears(L"关于", &found, &owner); });
+  // The box runs its own loop inside the menu command; the closer ends it.
+  SendMessageW(hwnd, WM_COMMAND, win32::NativeMenuCommandId(*main, mw::kMenuAbout), 0);
+  closer.join();
+  EXPECT_EQ(found, 1);
+  EXPECT_EQ(owner, hwnd);
+  EXPECT_TRUE(IsWindow(hwnd));
+}
+
+TEST_F(WineProgramWindow, TheAgreementItemShowsItsBoxThroughTheFilter) {
+  SetForegroundWindow(hwnd);
+  std::atomic<int> found{0};
+  HWND owner = nullptr;
+  std::thread closer([&] { CloseBoxWhenItAppears(L"使用协议", &found, &owner); });
+  SendMessageW(hwnd, WM_SYSCOMMAND, 4, 0);
+  closer.join();
+  EXPECT_EQ(found, 1);
+  EXPECT_TRUE(IsWindow(hwnd));
+}
+
+}  // namespace
+}  // namespace corvane
