@@ -89,7 +89,9 @@ WindowSpec AddWindowSpec() {
   w.controls.push_back(Control(kMaskLabel, ControlKind::Label, 2, 262, 40, 24, "掩码:"));
   w.controls.push_back(Control(kMask, ControlKind::IpAddress, 44, 261, 156, 24));
   w.controls.push_back(Control(kOccupancyQuery, ControlKind::CheckBox, 218, 262, 78, 24, "占用查询"));
-  w.controls.push_back(Control(kConfirm, ControlKind::Button, 221, 298, 78, 32, "确定"));
+  ControlSpec confirm = Control(kConfirm, ControlKind::Button, 221, 298, 78, 32, "确定");
+  confirm.defaultButton = true;
+  w.controls.push_back(confirm);
   return w;
 }
 
@@ -125,7 +127,9 @@ WindowSpec TcpipDialogSpec() {
   w.controls.push_back(
       inside(Control(kAlternateDnsLabel, ControlKind::Label, 24, 60, 128, 16, "备用 DNS 服务器(&A):"), kDnsGroup));
   w.controls.push_back(inside(Control(kAlternateDns, ControlKind::IpAddress, 139, 56, 176, 24), kDnsGroup));
-  w.controls.push_back(Control(kOk, ControlKind::Button, 280, 289, 87, 28, "确定"));
+  ControlSpec ok = Control(kOk, ControlKind::Button, 280, 289, 87, 28, "确定");
+  ok.defaultButton = true;
+  w.controls.push_back(ok);
   return w;
 }
 

@@ -45,6 +45,7 @@ struct ControlSpec {
   bool checked = false;
   bool verticalScroll = false;
   bool readOnly = false;
+  bool defaultButton = false;  // a button that Enter presses (one per window)
   int32_t background = -1;  // 0x00BBGGRR, -1 for the default
   std::string parent;       // name of the group box the position is relative to, empty for the window
   std::vector<ListColumn> columns;

@@ -174,6 +174,8 @@ class Win32Window final : public platform::Window {
   std::set<WPARAM> systemCommands_;
   platform::MessageFilter filter_;
   WNDPROC previousProcedure_ = nullptr;
+  // The control id of the button Enter presses, 0 for none; set by Create().
+  int defaultButtonId_ = 0;
 };
 
 

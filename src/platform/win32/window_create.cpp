@@ -114,7 +114,7 @@ void Win32Window::CreateControls() {
         break;
       case ControlKind::Button:
         className = WC_BUTTONW;
-        style |= BS_PUSHBUTTON | WS_TABSTOP;
+        style |= (layout.defaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP;
         break;
       case ControlKind::CheckBox:
         className = WC_BUTTONW;
@@ -198,6 +198,7 @@ void Win32Window::CreateControls() {
         break;
     }
 
+    if (layout.kind == ControlKind::Button && layout.defaultButton) defaultButtonId_ = GetDlgCtrlID(control);
     auto placed = controls_.insert_or_assign(layout.name, entry).first;
     byHandle_[control] = &placed->second;
   }

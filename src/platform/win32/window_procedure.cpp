@@ -72,6 +72,10 @@ LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       }
       break;
     }
+    case DM_GETDEFID:
+      // Asked by the dialog navigation when the user presses Enter.
+      if (defaultButtonId_ != 0) return MAKELRESULT(defaultButtonId_, DC_HASDEFID);
+      return 0;
     case WM_SYSCOMMAND:
       // Items of our own carry small ids: the whole value is the id, no low bits are masked.
       if (systemCommands_.count(wParam) != 0) {
@@ -103,6 +107,11 @@ LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 
 bool Win32Window::OnCommand(WPARAM wParam, LPARAM lParam) {
   const UINT code = HIWORD(wParam);
+  if (lParam == 0 && modal_ && wParam == IDCANCEL) {
+    // Escape in a modal window: it closes, as a dialog box does.
+    DestroyNow();
+    return true;
+  }
   if (lParam == 0) {
     // A menu (0) or an accelerator (1).
     if (code > 1) return false;
