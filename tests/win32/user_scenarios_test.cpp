@@ -26,6 +26,7 @@
 #include "common/text.h"
 #include "platform/sim/machine.h"
 #include "platform/win32/services.h"
+#include "platform/win32/win_controls.h"
 #include "platform/win32/win_text.h"
 #include "platform/win32/window_system.h"
 #include "platform/win32/window_system_native.h"
@@ -35,6 +36,7 @@ namespace {
 
 namespace mw = app::main_window;
 namespace aw = app::add_window;
+namespace td = app::tcpip_dialog;
 using Strings = std::vector<std::string>;
 
 // --- input -------------------------------------------------------------------------------------
@@ -289,17 +291,46 @@ class UserScenario : public ::testing::Test {
     Settle();
   }
 
-  // The add window, once it is open; its controls by their place in the layout.
-  HWND AddWindow() {
+  // A modal window once it is open, found by its caption; its controls by their place in the
+  // layout (the window system numbers them from 1000 in layout order).
+  static HWND ModalWindow(const char* caption) {
     HWND found = nullptr;
-    WaitFor([&] { return (found = FindWindowW(nullptr, win32::ui::WideFromGbk(aw::kCaption).c_str())) != nullptr; });
+    WaitFor([&] { return (found = FindWindowW(nullptr, win32::ui::WideFromGbk(caption).c_str())) != nullptr; });
     return found;
   }
-  static HWND AddControl(HWND window, const char* name) {
-    const auto& controls = app::AddWindowSpec().controls;
-    for (size_t i = 0; i < controls.size(); ++i)
-      if (controls[i].name == name) return GetDlgItem(window, 1000 + static_cast<int>(i));
+  static HWND ControlOf(HWND window, const platform::WindowSpec& layout, const char* name) {
+    for (size_t i = 0; i < layout.controls.size(); ++i)
+      if (layout.controls[i].name == name) return GetDlgItem(window, 1000 + static_cast<int>(i));
     return nullptr;
+  }
+  HWND AddWindow() { return ModalWindow(aw::kCaption); }
+  static HWND AddControl(HWND window, const char* name) { return ControlOf(window, app::AddWindowSpec(), name); }
+  static HWND DialogControl(HWND window, const char* name) { return ControlOf(window, app::TcpipDialogSpec(), name); }
+  // Opens the properties dialog from the menu; it is ready when its start-up has filled the IP
+  // field (the adapter's last address, shown for both choices).
+  HWND OpenPropertiesDialog() {
+    ChooseListMenuItem(0);  // 网卡属性设置
+    HWND dialog = ModalWindow(td::kCaption);
+    if (dialog != nullptr) WaitFor([&] { return !FieldText(DialogControl(dialog, td::kIp)).empty(); });
+    return dialog;
+  }
+  static std::string FieldText(HWND field) { return win32::ui::ipaddress::Text(field); }
+  // The IP address control that holds the keyboard focus (its part fields are its children).
+  static bool FocusIn(HWND field) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(field, nullptr), &info)) return false;
+    return info.hwndFocus == field || GetParent(info.hwndFocus) == field;
+  }
+  // Empties the IP address control that has the focus and types a dotted address into it: End
+  // and Right walk to the end of the last part, Backspace walks back through the parts.
+  static void RetypeFocusedField(const std::string& address) {
+    for (int i = 0; i < 4; ++i) {
+      Press(VK_END);
+      Press(VK_RIGHT);
+    }
+    for (int i = 0; i < 16; ++i) Press(VK_BACK);
+    Type(address);
   }
 
   // Opens the add window from the menu, types the lines, sets the occupancy query and confirms.
@@ -432,6 +463,65 @@ TEST_F(UserScenario, ClosingTheWindowWhileARangeIsBeingAddedEndsTheProcessCleanl
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(MainHandle()); })) << "the window stayed open";
   });
   EXPECT_EQ(machine->TerminatedWith(), std::optional<uint32_t>(0));
+}
+
+TEST_F(UserScenario, ThePropertiesDialogSwitchesToDhcpToAStaticAddressAndBackWithTabAndEnter) {
+  AsUser([&] {
+    // 本地连接 is static: the dialog opens on the static choice with its last address.
+    HWND dialog = OpenPropertiesDialog();
+    ASSERT_NE(dialog, nullptr) << "the dialog did not open";
+    EXPECT_EQ(SendMessageW(DialogControl(dialog, td::kStatic), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(FieldText(DialogControl(dialog, td::kIp)), "10.0.0.5");
+
+    // Automatic addressing with the mouse, confirmed with Enter.
+    ClickAt(DialogControl(dialog, td::kAutomatic), 8);
+    EXPECT_FALSE(IsWindowEnabled(DialogControl(dialog, td::kIp)));
+    EXPECT_TRUE(IsWindowEnabled(DialogControl(dialog, td::kPreferredDnsLabel)));
+    Press(VK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); })) << "Enter did not confirm";
+    ASSERT_TRUE(WaitFor([&] { return Logged("本地连接 修改为自动获取IP成功."); })) << Main().Text(mw::kLog);
+    ClickAt(Control(mw::kRefreshButton));
+    ASSERT_TRUE(WaitFor([&] { return Idle() && machine->Adapters().back().dhcpEnabled == 1; }));
+
+    // A static address typed field by field, Tab moving on, Enter confirming.
+    dialog = OpenPropertiesDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(SendMessageW(DialogControl(dialog, td::kAutomatic), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_FALSE(IsWindowEnabled(DialogControl(dialog, td::kGateway)));
+    ClickAt(DialogControl(dialog, td::kStatic), 8);
+    ASSERT_TRUE(IsWindowEnabled(DialogControl(dialog, td::kIp)));
+    ClickAt(DialogControl(dialog, td::kIp), 10);
+    const char* const fields[] = {td::kIp, td::kMask, td::kGateway, td::kPreferredDns, td::kAlternateDns};
+    const char* const values[] = {"192.168.1.50", "255.255.255.0", "192.168.1.1", "223.5.5.5", "114.114.114.114"};
+    for (int i = 0; i < 5; ++i) {
+      if (i > 0) Press(VK_TAB);
+      HWND field = DialogControl(dialog, fields[i]);
+      ASSERT_TRUE(WaitFor([&] { return FocusIn(field); }, 2000)) << "Tab did not reach " << fields[i];
+      RetypeFocusedField(values[i]);
+      EXPECT_EQ(FieldText(field), values[i]);
+    }
+    Press(VK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); })) << "Enter did not confirm";
+    ASSERT_TRUE(WaitFor([&] { return Logged("本地连接 修改为静态IP成功."); })) << Main().Text(mw::kLog);
+    ClickAt(Control(mw::kRefreshButton));
+    ASSERT_TRUE(WaitFor([&] { return Idle() && Column(1) == Strings{"192.168.1.50"}; })) << Main().Text(mw::kLog);
+    const sim::SimAdapter adapter = machine->Adapters().back();
+    EXPECT_EQ(adapter.dhcpEnabled, 0u);
+    EXPECT_EQ(adapter.dnsServers, (Strings{"223.5.5.5", "114.114.114.114"}));
+
+    // Back to DHCP, and Escape leaves a dialog without changing anything.
+    dialog = OpenPropertiesDialog();
+    ASSERT_NE(dialog, nullptr);
+    Press(VK_ESCAPE);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); })) << "Escape did not close the dialog";
+    EXPECT_EQ(machine->Adapters().back().dhcpEnabled, 0u);
+    dialog = OpenPropertiesDialog();
+    ASSERT_NE(dialog, nullptr);
+    ClickAt(DialogControl(dialog, td::kAutomatic), 8);
+    Press(VK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+    EXPECT_TRUE(WaitFor([&] { return machine->Adapters().back().dhcpEnabled == 1; }));
+  });
 }
 
 }  // namespace
