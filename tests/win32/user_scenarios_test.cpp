@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -23,6 +24,8 @@
 #include "app/app_context.h"
 #include "app/application.h"
 #include "app/window_layouts.h"
+#include "info/about_box.h"
+#include "info/system_menu.h"
 #include "common/text.h"
 #include "platform/sim/machine.h"
 #include "platform/win32/services.h"
@@ -521,6 +524,118 @@ TEST_F(UserScenario, ThePropertiesDialogSwitchesToDhcpToAStaticAddressAndBackWit
     Press(VK_RETURN);
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
     EXPECT_TRUE(WaitFor([&] { return machine->Adapters().back().dhcpEnabled == 1; }));
+  });
+}
+
+// The screen rectangle of a column's header item.
+RECT HeaderItem(HWND list, int column) {
+  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  RECT rect{};
+  SendMessageW(header, HDM_GETITEMRECT, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&rect));
+  MapWindowPoints(header, list, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+TEST_F(UserScenario, SortingByEachVisibleColumnTwiceAlternatesTheDirection) {
+  AsUser([&] {
+    // Both kinds of text key and the hidden "Next" key: 本地连接's addresses and its gateway.
+    ClickAt(Control(mw::kShowGateway), 8);
+    ClickAt(Control(mw::kRefreshButton));
+    ASSERT_TRUE(WaitFor([&] { return Main().RowCount(mw::kAddressList) == 5 && Idle(); }));
+    ASSERT_FALSE(HasLogged("排序完成.")) << "sorted before any header click";
+    const auto number = [](const std::string& cell) { return text::ReadInteger(cell); };
+    // Clicked column -> the column whose cells give the key; only visible headers can be clicked.
+    const struct {
+      int clicked;
+      int key;
+      bool integer;
+    } plan[] = {{0, 0, true}, {1, 4, true}, {2, 2, false}, {6, 6, false}};
+    bool ascending = true;  // the first sort of a run is ascending
+    for (const auto& step : plan) {
+      for (int round = 0; round < 2; ++round) {
+        // A second click within the double-click time would be a double click, which sorts nothing.
+        Sleep(GetDoubleClickTime() + 100);
+        const int sorts = CountLogged("排序完成.");
+        const RECT item = HeaderItem(Control(mw::kAddressList), step.clicked);
+        ClickAt(Control(mw::kAddressList), (item.left + item.right) / 2, (item.top + item.bottom) / 2);
+        ASSERT_TRUE(WaitFor([&] { return CountLogged("排序完成.") == sorts + 1 && Idle(); }))
+            << "column " << step.clicked << " did not sort";
+        const Strings keys = Column(step.key);
+        for (size_t i = 1; i < keys.size(); ++i) {
+          const bool inOrder = step.integer ? (ascending ? number(keys[i - 1]) <= number(keys[i])
+                                                         : number(keys[i - 1]) >= number(keys[i]))
+                                            : (ascending ? keys[i - 1] <= keys[i] : keys[i - 1] >= keys[i]);
+          EXPECT_TRUE(inOrder) << "column " << step.clicked << (ascending ? " ascending: " : " descending: ")
+                               << keys[i - 1] << " before " << keys[i];
+        }
+        ascending = !ascending;
+      }
+    }
+    // Sorting moves rows, it does not renumber them.
+    Strings ids = Column(0);
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(ids, (Strings{"1", "2", "3", "4", "5"}));
+  });
+}
+
+TEST_F(UserScenario, CopyingAllAddressesPutsThemOnWinesClipboardLastFirst) {
+  AsUser([&] {
+    ChooseListMenuItem(5);  // 复制所有网卡IP
+    ASSERT_TRUE(WaitFor([&] { return HasLogged("复制所有网卡IP完成"); })) << Main().Text(mw::kLog);
+    std::string copied;
+    ASSERT_TRUE(WaitFor([&] {
+      if (!OpenClipboard(nullptr)) return false;
+      if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        if (const char* bytes = static_cast<const char*>(GlobalLock(data))) {
+          copied = bytes;
+          GlobalUnlock(data);
+        }
+      }
+      CloseClipboard();
+      return !copied.empty();
+    }));
+    const Strings lines = text::Split(copied, "\r\n");
+    ASSERT_GE(lines.size(), 2u) << copied;
+    EXPECT_TRUE(Logged("复制所有网卡IP完成,共计复制" + text::Decimal(static_cast<uint64_t>(lines.size())) + "个IP."));
+    // The resolver lists the machine's addresses in adapter order; the clipboard holds them reversed.
+    std::vector<uint32_t> resolved;
+    std::string host;
+    ASSERT_TRUE(machine->sockets().GetHostName(&host));
+    ASSERT_TRUE(machine->sockets().GetHostByName(host, &resolved));
+    ASSERT_EQ(resolved.size(), lines.size());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "192.168.1.10"), lines.end()) << copied;
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "192.168.31.105"), lines.end()) << copied;
+  });
+}
+
+TEST_F(UserScenario, TheAboutBoxAndTheAgreementFromTheSystemMenuCloseWithTheKeyboard) {
+  AsUser([&] {
+    // The about box, owned by the main window, closed with Enter.
+    ChooseListMenuItem(7);  // 关于软件
+    HWND about = ModalWindow(info::kAboutCaption);
+    ASSERT_NE(about, nullptr) << "no about box";
+    EXPECT_EQ(GetWindow(about, GW_OWNER), MainHandle());
+    SetForegroundWindow(about);
+    Press(VK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(about); })) << "Enter did not close the about box";
+
+    // The system menu holds the module's items once its task has run.
+    HMENU system = GetSystemMenu(MainHandle(), FALSE);
+    ASSERT_TRUE(WaitFor([&] { return GetMenuState(system, info::kAgreementItemId, MF_BYCOMMAND) != 0xFFFFFFFFu; }))
+        << "the system menu has no agreement item";
+    EXPECT_NE(GetMenuState(system, info::kAuthorItemId, MF_BYCOMMAND), 0xFFFFFFFFu);
+
+    // Alt+Space opens the system menu, F chooses the agreement; Escape closes its box.
+    SetForegroundWindow(MainHandle());
+    Press(VK_SPACE, {VK_MENU});
+    ASSERT_TRUE(WaitFor([&] { return FindWindowW(L"#32768", nullptr) != nullptr; })) << "no system menu";
+    Press('F');
+    HWND agreement = ModalWindow(info::kAgreementCaption);
+    ASSERT_NE(agreement, nullptr) << "no agreement box";
+    SetForegroundWindow(agreement);
+    Press(VK_ESCAPE);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(agreement); })) << "Escape did not close the agreement";
+    EXPECT_TRUE(IsWindow(MainHandle()));
   });
 }
 
