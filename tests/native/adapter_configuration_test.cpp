@@ -104,6 +104,26 @@ TEST(IpFieldRules, ReadRuleCountsBlankPartsAsZeroAndAllBlankAsEmpty) {
   EXPECT_EQ(FormatForRead(std::nullopt), "");
 }
 
+TEST(IpFieldRules, NulsStrayBytesAndHugeNumbersInAFieldAreClearedOrCutAtTheirDigits) {
+  auto shown = [](const std::string& text) { return platform::ipfield::FormatForRead(platform::ipfield::ParseForWrite(text)); };
+  EXPECT_EQ(shown(std::string("1.2.3.4\0" "99", 10)), "1.2.3.4");  // a NUL ends the part's digits
+  EXPECT_EQ(shown(std::string(1, '\0')), "");
+  EXPECT_EQ(shown("1.2.3.4294967297"), "");
+  EXPECT_EQ(shown("99999999999999999999.1.1.1"), "");
+  EXPECT_EQ(shown(std::string(100000, '7')), "");
+  EXPECT_EQ(shown("\xB0\xA1.2.3.4"), "0.2.3.4");  // a part without digits is 0
+  EXPECT_EQ(shown("1.2.3.\xB0"), "1.2.3.0");
+  EXPECT_EQ(shown("+1.2.3.4"), "");
+}
+
+TEST(SetIpProcedure, NulsStrayBytesQuotesAndHugeTextsNeverBecomeScriptText) {
+  for (const std::string& bad :
+       {std::string("1.2.3.4\0", 8), std::string("\0" "1.2.3.4", 8), std::string("1.2.3.4\0\")", 10),
+        std::string("1.2.3.\xB0"), std::string("\xA3\xB1.2.3.4"), std::string("1.2.3.4\\"), std::string("1.2.3.4'"),
+        std::string(100000, '1'), std::string("4294967297.0.0.1"), std::string("1.2.3.4:")})
+    EXPECT_FALSE(config::IsScriptValue(bad)) << bad.substr(0, 20);
+}
+
 // --- the script host ---
 
 class ScriptHostTest : public ::testing::Test {

@@ -175,6 +175,17 @@ TEST(ContextCell, LeadingDigitsAsUnsigned) {
   EXPECT_EQ(address_ops::ParseContextCell("3221225473"), 3221225473u);
 }
 
+TEST(ContextCell, NumbersPastThirtyTwoBitsSaturateAndSignsReadAsZero) {
+  EXPECT_EQ(address_ops::ParseContextCell("4294967295"), 4294967295u);
+  // Past 32 bits the cell names no context: it must not wrap round onto a real one (401).
+  EXPECT_EQ(address_ops::ParseContextCell("4294967697"), 4294967295u);
+  EXPECT_EQ(address_ops::ParseContextCell("99999999999999999999999999"), 4294967295u);
+  EXPECT_EQ(address_ops::ParseContextCell(" \t17"), 17u);
+  EXPECT_EQ(address_ops::ParseContextCell("-401"), 0u);
+  EXPECT_EQ(address_ops::ParseContextCell("\xA3\xB4\xA3\xB0\xA3\xB1"), 0u);  // full-width digits
+  EXPECT_EQ(address_ops::ParseContextCell(std::string("12\0" "34", 5)), 12u);
+}
+
 TEST_F(AddressOpsTest, TheAddWindowOpensWithTheDefaultMaskInOrder) {
   StartApp();
   auto openMask = [&] {
@@ -209,6 +220,47 @@ TEST_F(AddressOpsTest, TheAddWindowOpensWithTheDefaultMaskInOrder) {
 
   // Closing the window any other way adds nothing.
   EXPECT_EQ(AddressesOf(4), (Strings{"192.168.1.10", "192.168.1.11"}));
+}
+
+TEST_F(AddressOpsTest, RegistryMasksThatAreNoAddressesFallThroughToTheNextSource) {
+  StartApp();
+  auto openMask = [&] {
+    Main().ChooseMenuItem(mw::kMenuAdd);
+    headless::HeadlessWindow* w = windows.topModal();
+    std::string mask = w->Text(aw::kMask);
+    w->CloseByUser();
+    return mask;
+  };
+  config::RegistryAccess registry(machine.registry());
+  ASSERT_EQ(registry.WriteMultiStringText(KeyPath(), "SubnetMask", "255.255.0.0"), 1);
+  for (const std::string& bad : {std::string(), std::string("not a mask"), std::string(70000, '9'),
+                                 std::string("\xB0"), std::string("\0" "255.0.0.0", 10),
+                                 std::string("255.255.255.4294967296"), std::string("-255.0.0.0")}) {
+    ASSERT_EQ(registry.WriteValueBytes(KeyPath(), "DhcpSubnetMask", bad + std::string(1, '\0'), platform::kRegSz), 1);
+    EXPECT_EQ(openMask(), "255.255.0.0") << bad.substr(0, 20);
+  }
+  // A list whose first line has no dots gives the fixed default.
+  ASSERT_EQ(registry.WriteMultiStringText(KeyPath(), "SubnetMask", "garbage\r\n"), 1);
+  EXPECT_EQ(openMask(), "255.255.255.0");
+  // Text with three dots goes through the field's write rule: parts without digits are 0, and
+  // the list's line breaks are no separators to it.
+  ASSERT_EQ(registry.WriteMultiStringText(KeyPath(), "SubnetMask", "a.b.c.d"), 1);
+  EXPECT_EQ(openMask(), "0.0.0.0");
+  ASSERT_EQ(registry.WriteMultiStringText(KeyPath(), "SubnetMask", "garbage\r\n255.0.0.0"), 1);
+  EXPECT_EQ(openMask(), "0.0.0.0");
+  ASSERT_EQ(registry.WriteValueBytes(KeyPath(), "SubnetMask", "\xFF\xFE\x80", platform::kRegMultiSz), 1);
+  EXPECT_EQ(openMask(), "255.255.255.0");
+}
+
+TEST_F(AddressOpsTest, NulsStrayBytesAndHugeLinesInTheTypedTextBindNothing) {
+  StartApp();
+  const Strings before = AddressesOf(4);
+  machine.ClearCalls();
+  AddThroughWindow(std::string("10.6.0.1\0" "5\r\n", 12) + "10.6.0.\xB0\r\n\x80\xFF\r\n" + std::string(70000, '1') +
+                   "\r\n10.6.0.{1-\xA3}\r\n10.6.0.\"1\"\r\n10.6.0.1\\");
+  EXPECT_EQ(AddressesOf(4), before);
+  EXPECT_FALSE(Called("AddIPAddress"));
+  EXPECT_NE(Summary().find("添加成功0，"), std::string::npos) << Summary();
 }
 
 TEST_F(AddressOpsTest, ARangeAddsBothBoundsInAscendingOrderThenRefreshesAndStores) {

@@ -103,6 +103,16 @@ TEST_F(UpdateCheckTest, APageInGbkIsStillDecodedAsUtf8AndYieldsNothing) {
   EXPECT_EQ(info.pageText.find("最新版本"), std::string::npos);
 }
 
+TEST_F(UpdateCheckTest, BrokenUtf8BeforeTheMarkersLeavesTheFieldsWhole) {
+  StartApp();
+  // A cut three-byte sequence, a stray continuation byte and a byte UTF-8 never uses.
+  machine.SetPage(info::kUpdatePageUrl, std::string("\xE7\xBD" "\x80\xFF") + Utf8(u"最新版本: V4.1<文件大小: 2 MB<"));
+  const info::UpdateInfo info = Check();
+  EXPECT_EQ(info.latestVersion, "V4.1");
+  EXPECT_EQ(info.fileSize, "2 MB");
+  EXPECT_EQ(info.updateAvailable, 1);
+}
+
 TEST_F(UpdateCheckTest, ALongPageIsReadInPiecesUntilAReadReturnsNothing) {
   StartApp();
   std::string page(2500, 'x');
