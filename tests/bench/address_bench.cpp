@@ -8,6 +8,8 @@
 
 #include "address_ops/add_addresses.h"
 #include "address_ops/address_store.h"
+#include "address_ops/delete_addresses.h"
+#include "app/window_layouts.h"
 #include "app/adapter_view.h"
 #include "app/app_context.h"
 #include "app/application.h"
@@ -107,6 +109,53 @@ void BM_SplitPasted(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_SplitPasted)->Apply(Sizes)->Unit(benchmark::kMillisecond);
+
+// What every refresh costs: enumerate the adapters, fill the list and build the report, with n
+// addresses on the selected adapter.
+void BM_Refresh(benchmark::State& state) {
+  Program program(static_cast<size_t>(state.range(0)));
+  app::AppContext& context = program.app->context();
+  for (auto _ : state) app::RefreshAdapters(context);
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_Refresh)->Apply(Sizes)->Unit(benchmark::kMillisecond);
+
+// Deleting every row of the list: n DeleteIPAddress calls with their log lines (the configured
+// addresses refuse, so the list stays the same from one run to the next), the refresh and the store.
+void BM_DeleteAll(benchmark::State& state) {
+  Program program(static_cast<size_t>(state.range(0)));
+  app::AppContext& context = program.app->context();
+  auto& list = *program.windows.mainWindow();
+  std::vector<int> all(static_cast<size_t>(state.range(0)));
+  for (size_t i = 0; i < all.size(); ++i) all[i] = static_cast<int>(i);
+  for (auto _ : state) {
+    state.PauseTiming();
+    list.SelectRows(app::main_window::kAddressList, all);
+    state.ResumeTiming();
+    address_ops::DeleteSelectedAddresses(context);
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_DeleteAll)->Apply(Sizes)->Unit(benchmark::kMillisecond);
+
+// Adding a range of 254 to an adapter that already holds n addresses: the refresh and the store
+// that follow the addition grow with n.
+void BM_AddRangeTo(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    Program program(static_cast<size_t>(state.range(0)));
+    app::AddRangeRequest request;
+    request.addresses = "192.168.7.{1-254}";
+    request.mask = "255.255.255.0";
+    state.ResumeTiming();
+    address_ops::AddAddressRange(program.app->context(), request);
+    state.PauseTiming();
+    program.machine.WaitForThreads();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_AddRangeTo)->Apply(Sizes)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
 
