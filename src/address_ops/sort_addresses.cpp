@@ -1,25 +1,18 @@
 #include "address_ops/sort_addresses.h"
 
-#include <limits>
 #include <vector>
 
 #include "app/activity_log.h"
 #include "app/adapter_view.h"
 #include "app/app_context.h"
 #include "app/window_layouts.h"
+#include "common/text.h"
 
 namespace corvane::address_ops {
 
 namespace mw = app::main_window;
 
 namespace {
-
-constexpr unsigned char kFullWidthLead = 0xA3;  // full-width digits A3 B0..A3 B9, "+" A3 AB, "-" A3 AD
-
-bool At(std::string_view text, size_t i, unsigned char lead, unsigned char trail) {
-  return i + 1 < text.size() && static_cast<unsigned char>(text[i]) == lead &&
-         static_cast<unsigned char>(text[i + 1]) == trail;
-}
 
 // The worker of one sort.
 void RunSort(app::AppContext& context, int column) {
@@ -53,52 +46,7 @@ std::optional<SortPlan> SortPlanFor(int clickedColumn) {
   }
 }
 
-int64_t ReadSortNumber(std::string_view cell) {
-  size_t i = 0;
-  for (;;) {
-    if (i < cell.size() && (cell[i] == ' ' || cell[i] == '\t' || cell[i] == '\r' || cell[i] == '\n')) {
-      ++i;
-    } else if (At(cell, i, 0xA1, 0xA1)) {
-      i += 2;
-    } else {
-      break;
-    }
-  }
-  bool negative = false;
-  if (i < cell.size() && (cell[i] == '+' || cell[i] == '-')) {
-    negative = cell[i] == '-';
-    ++i;
-  } else if (At(cell, i, kFullWidthLead, 0xAB) || At(cell, i, kFullWidthLead, 0xAD)) {
-    negative = static_cast<unsigned char>(cell[i + 1]) == 0xAD;
-    i += 2;
-  }
-  // Accumulated as a negative number, whose range is the larger one.
-  constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
-  int64_t value = 0;
-  bool saturated = false;
-  for (;;) {
-    int digit = -1;
-    if (i < cell.size() && cell[i] >= '0' && cell[i] <= '9') {
-      digit = cell[i] - '0';
-      ++i;
-    } else if (i + 1 < cell.size() && static_cast<unsigned char>(cell[i]) == kFullWidthLead &&
-               static_cast<unsigned char>(cell[i + 1]) >= 0xB0 && static_cast<unsigned char>(cell[i + 1]) <= 0xB9) {
-      digit = static_cast<unsigned char>(cell[i + 1]) - 0xB0;
-      i += 2;
-    } else {
-      break;
-    }
-    if (saturated) continue;
-    if (value < (kMin + digit) / 10) {
-      saturated = true;
-      value = kMin;
-    } else {
-      value = value * 10 - digit;
-    }
-  }
-  if (negative) return value;
-  return value == kMin ? std::numeric_limits<int64_t>::max() : -value;
-}
+int64_t ReadSortNumber(std::string_view cell) { return text::ReadWideIntegerDetailed(cell).value; }
 
 SortKey MakeSortKey(const std::string& cell, SortKeyKind kind) {
   SortKey key;

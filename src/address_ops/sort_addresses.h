@@ -27,9 +27,9 @@ struct SortKey {
   std::string text;
   int64_t number = 0;
 };
-// The cell read as a number: leading white space (blanks, tabs, line breaks, the full-width
-// space) skipped, an optional sign, then ASCII or full-width digits up to the first other
-// character; no digits give 0. Values beyond 64 bits saturate.
+// The cell read as a number the way the program reads numbers (text::ReadWideIntegerDetailed):
+// white space, an optional sign, ASCII or full-width digits; no digits give 0. Values beyond
+// 64 bits saturate.
 int64_t ReadSortNumber(std::string_view cell);
 SortKey MakeSortKey(const std::string& cell, SortKeyKind kind);
 

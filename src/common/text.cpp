@@ -137,8 +137,8 @@ std::string Decimal(uint64_t value) { return std::to_string(value); }
 
 std::string TruthText(bool value) { return value ? "真" : "假"; }
 
-IntegerReading ReadIntegerDetailed(std::string_view t) {
-  IntegerReading r;
+WideIntegerReading ReadWideIntegerDetailed(std::string_view t) {
+  WideIntegerReading r;
   size_t i = 0;
   for (;;) {
     if (i < t.size() && (t[i] == ' ' || t[i] == '\t' || t[i] == '\r' || t[i] == '\n' || t[i] == '\v' ||
@@ -158,10 +158,9 @@ IntegerReading ReadIntegerDetailed(std::string_view t) {
     negative = static_cast<unsigned char>(t[i + 1]) == 0xAD;
     i += 2;
   }
-  // Accumulate in 64 bits and clamp as soon as the 32-bit range is left.
-  const int64_t limit = negative ? -static_cast<int64_t>(std::numeric_limits<int32_t>::min())
-                                 : std::numeric_limits<int32_t>::max();
-  int64_t magnitude = 0;
+  // Accumulated as a negative number, whose range is the larger one; clamped once it is left.
+  constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
+  int64_t value = 0;
   for (;;) {
     int digit;
     if (i < t.size() && t[i] >= '0' && t[i] <= '9') {
@@ -175,15 +174,39 @@ IntegerReading ReadIntegerDetailed(std::string_view t) {
       break;
     }
     r.hadDigits = true;
-    if (!r.saturated) {
-      magnitude = magnitude * 10 + digit;
-      if (magnitude > limit) {
-        magnitude = limit;
-        r.saturated = true;
-      }
+    if (r.saturated) continue;
+    if (value < (kMin + digit) / 10) {
+      value = kMin;
+      r.saturated = true;
+    } else {
+      value = value * 10 - digit;
     }
   }
-  r.value = static_cast<int32_t>(negative ? -magnitude : magnitude);
+  if (negative) {
+    r.value = value;
+  } else if (value == kMin) {
+    r.value = std::numeric_limits<int64_t>::max();
+    r.saturated = true;
+  } else {
+    r.value = -value;
+  }
+  return r;
+}
+
+IntegerReading ReadIntegerDetailed(std::string_view t) {
+  const WideIntegerReading wide = ReadWideIntegerDetailed(t);
+  IntegerReading r;
+  r.hadDigits = wide.hadDigits;
+  r.saturated = wide.saturated;
+  if (wide.value > std::numeric_limits<int32_t>::max()) {
+    r.value = std::numeric_limits<int32_t>::max();
+    r.saturated = true;
+  } else if (wide.value < std::numeric_limits<int32_t>::min()) {
+    r.value = std::numeric_limits<int32_t>::min();
+    r.saturated = true;
+  } else {
+    r.value = static_cast<int32_t>(wide.value);
+  }
   return r;
 }
 

@@ -63,4 +63,13 @@ struct IntegerReading {
 };
 IntegerReading ReadIntegerDetailed(std::string_view text);
 
+// The same reading in 64 bits, saturating at INT64_MIN/INT64_MAX: for numbers that may pass 32
+// bits, such as unsigned 32-bit contexts.
+struct WideIntegerReading {
+  int64_t value = 0;
+  bool hadDigits = false;
+  bool saturated = false;
+};
+WideIntegerReading ReadWideIntegerDetailed(std::string_view text);
+
 }  // namespace corvane::text

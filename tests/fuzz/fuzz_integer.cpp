@@ -69,5 +69,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const corvane::text::IntegerReading want = Model(input);
   if (got.value != want.value || got.hadDigits != want.hadDigits || got.saturated != want.saturated) std::abort();
   if (corvane::text::ReadInteger(input) != got.value) std::abort();
+  // The 64-bit reading agrees wherever the 32-bit one did not have to clamp.
+  const corvane::text::WideIntegerReading wide = corvane::text::ReadWideIntegerDetailed(input);
+  if (wide.hadDigits != got.hadDigits) std::abort();
+  if (!got.saturated && wide.value != got.value) std::abort();
+  if (got.saturated && wide.value > INT32_MIN && wide.value < INT32_MAX) std::abort();
   return 0;
 }
