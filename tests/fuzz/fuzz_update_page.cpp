@@ -14,10 +14,25 @@
 
 namespace {
 
+// A space (ASCII or full-width) as the first or the last character; characters are walked from the
+// start, so a space byte that is the second byte of a two-byte character is no space.
 bool SpaceAtAnEnd(const std::string& s) {
   if (s.empty()) return false;
-  if (s.front() == ' ' || s.back() == ' ') return true;
-  return (s.size() >= 2 && static_cast<unsigned char>(s[0]) == 0xA1 && static_cast<unsigned char>(s[1]) == 0xA1);
+  const auto isSpace = [&](size_t at, size_t length) {
+    return (length == 1 && s[at] == ' ') || (length == 2 && static_cast<unsigned char>(s[at]) == 0xA1 &&
+                                             static_cast<unsigned char>(s[at + 1]) == 0xA1);
+  };
+  size_t i = 0;
+  size_t last = 0;
+  size_t lastLength = 0;
+  while (i < s.size()) {
+    const size_t length = corvane::text::IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
+    if (i == 0 && isSpace(0, length)) return true;
+    last = i;
+    lastLength = length;
+    i += length;
+  }
+  return isSpace(last, lastLength);
 }
 
 // True when `c` starts a character of `s` (a lead byte and the byte after it are one character,
