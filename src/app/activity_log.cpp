@@ -18,4 +18,11 @@ void AppendLog(AppContext& context, const std::string& message) {
   context.window->AppendText(main_window::kLog, FormatLogLine(context.services.kernel.LocalNow(), message));
 }
 
+void AppendLogLines(AppContext& context, const std::vector<std::string>& messages) {
+  if (context.window == nullptr || messages.empty()) return;
+  std::string lines;
+  for (const std::string& message : messages) lines += FormatLogLine(context.services.kernel.LocalNow(), message);
+  context.window->AppendText(main_window::kLog, lines);
+}
+
 }  // namespace corvane::app

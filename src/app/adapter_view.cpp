@@ -206,20 +206,21 @@ void ShowSelectedAdapter(AppContext& context) {
   w.SetText(mw::kReport, BuildReport(record, status, context.services.kernel));
   context.setAdapterContext(AdapterContext{record.adapterName, record.preferredDns, record.alternateDns});
 
-  AppendLog(context, "-------------------------------------");
+  // The adapter's lines go to the log in one change: the log box is drawn once for all of them.
+  std::vector<std::string> lines{"-------------------------------------"};
   if (context.connections.MediaState(selectorText) == platform::kIfOperStatusUp) {
-    AppendLog(context, selectorText + " 媒体状态状态-已连接.");
+    lines.push_back(selectorText + " 媒体状态状态-已连接.");
   } else {
-    AppendLog(context, selectorText + " 媒体状态状态-已断开.");
+    lines.push_back(selectorText + " 媒体状态状态-已断开.");
   }
   if (status == 2) {
     w.SetMenuItemEnabled(mw::kMenuProperties, true);
-    AppendLog(context, selectorText + " 最大传输速度" + MegabitsText(context.connections.LinkSpeed(selectorText)) +
-                           "Mbps");
+    lines.push_back(selectorText + " 最大传输速度" + MegabitsText(context.connections.LinkSpeed(selectorText)) + "Mbps");
   } else {
     w.SetMenuItemEnabled(mw::kMenuProperties, false);
   }
-  AppendLog(context, selectorText + " 最大传输单元" + text::Decimal(context.connections.LinkMtu(selectorText)) + ".");
+  lines.push_back(selectorText + " 最大传输单元" + text::Decimal(context.connections.LinkMtu(selectorText)) + ".");
+  AppendLogLines(context, lines);
 }
 
 }  // namespace corvane::app

@@ -196,6 +196,16 @@ TEST_F(AdapterViewTest, RightClickPopsUpTheListMenu) {
   EXPECT_EQ(Main().lastPopupMenu(), mw::kListMenu);
 }
 
+TEST_F(AdapterViewTest, SeveralLogLinesGoInOrderInOneChangeEachStamped) {
+  StartApp();
+  machine.SetLocalNow(platform::DateTime{2026, 12, 8, 15, 4, 9});
+  const std::string before = Main().Text(mw::kLog);
+  app::AppendLogLines(Context(), {"一.", "two"});
+  EXPECT_EQ(Main().Text(mw::kLog), before + "15:04:09：一.\r\n15:04:09：two\r\n");
+  app::AppendLogLines(Context(), {});
+  EXPECT_EQ(Main().Text(mw::kLog), before + "15:04:09：一.\r\n15:04:09：two\r\n");
+}
+
 TEST(ActivityLog, LinesCarryTheTwentyFourHourTimeAndTheFullWidthColon) {
   EXPECT_EQ(app::FormatLogLine(platform::DateTime{2026, 12, 8, 9, 5, 7}, "消息."), "09:05:07：消息.\r\n");
   EXPECT_EQ(app::FormatLogLine(platform::DateTime{2026, 12, 8, 14, 0, 0}, "x"), "14:00:00：x\r\n");
