@@ -15,45 +15,20 @@
 #include "app/application.h"
 #include "platform/headless/headless_window_system.h"
 #include "platform/sim/machine.h"
+#include "bench/bench_program.h"
 
 namespace {
 
 using namespace corvane;
 
-struct Program {
-  explicit Program(size_t addresses) {
-    sim::SimAdapter a;
-    a.index = 4;
-    a.guid = "{00000004-1111-2222-3333-444455556666}";
-    a.description = "Bench adapter";
-    a.connectionName = u"Bench";
-    a.physicalAddress = {0, 1, 2, 3, 4, 5};
-    for (size_t i = 0; i < addresses; ++i) {
-      std::string address = "10." + std::to_string(i / 65536 % 256) + "." + std::to_string(i / 256 % 256) + "." +
-                            std::to_string(i % 256);
-      a.ipAddresses.push_back(sim::SimAddress{address, "255.0.0.0", static_cast<uint32_t>(1000 + i)});
-    }
-    if (a.ipAddresses.empty()) a.ipAddresses.push_back(sim::SimAddress{"0.0.0.0", "0.0.0.0", 0});
-    machine.AddAdapter(a);
-    app = std::make_unique<app::Application>(services);
-    app->Start();
-    machine.WaitForThreads();
-  }
-  ~Program() { machine.WaitForThreads(); }
+using bench::Program;
 
-  sim::Machine machine;
-  headless::HeadlessWindowSystem windows;
-  platform::Services services{machine.ipHelper(), machine.router(),  machine.registry(), machine.automation(),
-                              machine.sockets(),  machine.clipboard(), machine.internet(), windows,
-                              machine.kernel()};
-  std::unique_ptr<app::Application> app;
-};
-
-// Adds 192.168.7.1 .. 192.168.7.254 to an adapter, refreshes and stores, as the worker does.
-void BM_AddRange1To254(benchmark::State& state) {
+// Adds 192.168.7.1 .. 192.168.7.254 to an adapter holding `existing` addresses, refreshes and
+// stores, as the worker does.
+void AddRange(benchmark::State& state, size_t existing) {
   for (auto _ : state) {
     state.PauseTiming();
-    Program program(0);
+    Program program(existing);
     app::AddRangeRequest request;
     request.addresses = "192.168.7.{1-254}";
     request.mask = "255.255.255.0";
@@ -63,6 +38,10 @@ void BM_AddRange1To254(benchmark::State& state) {
     program.machine.WaitForThreads();
     state.ResumeTiming();
   }
+}
+
+void BM_AddRange1To254(benchmark::State& state) {
+  AddRange(state, 0);
   state.SetItemsProcessed(state.iterations() * 254);
 }
 BENCHMARK(BM_AddRange1To254)->Unit(benchmark::kMillisecond);
@@ -141,18 +120,7 @@ BENCHMARK(BM_DeleteAll)->Apply(Sizes)->Unit(benchmark::kMillisecond);
 // Adding a range of 254 to an adapter that already holds n addresses: the refresh and the store
 // that follow the addition grow with n.
 void BM_AddRangeTo(benchmark::State& state) {
-  for (auto _ : state) {
-    state.PauseTiming();
-    Program program(static_cast<size_t>(state.range(0)));
-    app::AddRangeRequest request;
-    request.addresses = "192.168.7.{1-254}";
-    request.mask = "255.255.255.0";
-    state.ResumeTiming();
-    address_ops::AddAddressRange(program.app->context(), request);
-    state.PauseTiming();
-    program.machine.WaitForThreads();
-    state.ResumeTiming();
-  }
+  AddRange(state, static_cast<size_t>(state.range(0)));
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_AddRangeTo)->Apply(Sizes)->Unit(benchmark::kMillisecond)->Iterations(5);

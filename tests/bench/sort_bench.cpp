@@ -13,26 +13,13 @@
 #include "app/window_layouts.h"
 #include "platform/headless/headless_window_system.h"
 #include "platform/sim/machine.h"
+#include "bench/bench_program.h"
 
 namespace {
 
 using namespace corvane;
 
-struct Program {
-  Program() {
-    app = std::make_unique<app::Application>(services);
-    app->Start();
-    machine.WaitForThreads();
-  }
-  ~Program() { machine.WaitForThreads(); }
-
-  sim::Machine machine;
-  headless::HeadlessWindowSystem windows;
-  platform::Services services{machine.ipHelper(), machine.router(),  machine.registry(), machine.automation(),
-                              machine.sockets(),  machine.clipboard(), machine.internet(), windows,
-                              machine.kernel()};
-  std::unique_ptr<app::Application> app;
-};
+using bench::Program;
 
 // Rows in a scrambled order: contexts and masks from a multiplicative sequence.
 std::vector<std::vector<std::string>> Rows(int64_t n) {
@@ -47,7 +34,7 @@ std::vector<std::vector<std::string>> Rows(int64_t n) {
 }
 
 void SortBy(benchmark::State& state, int keyColumn, address_ops::SortKeyKind kind) {
-  Program program;
+  Program program(0);
   app::AppContext& context = program.app->context();
   const auto rows = Rows(state.range(0));
   for (auto _ : state) {
