@@ -23,7 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   if (registry.WriteMultiStringText(kPath, "IPAddress", input) == 1) {
     std::string expected;
-    for (char c : input) expected += c == '\0' ? std::string("\r\n") : std::string(1, c);
+    expected.reserve(input.size() * 2 + 4);
+    for (char c : input) {
+      if (c == '\0') expected.append("\r\n", 2);
+      else expected.push_back(c);
+    }
     expected += "\r\n\r\n";
     if (registry.ReadMultiStringText(kPath, "IPAddress") != expected) std::abort();
   }
