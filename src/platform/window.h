@@ -156,11 +156,12 @@ class Window {
   virtual void ReplaceRows(const std::string& control, const std::vector<std::vector<std::string>>& rows) = 0;
   virtual std::vector<std::vector<std::string>> CellsOf(const std::string& control, const std::vector<int>& rows,
                                                         const std::vector<int>& columns) = 0;
-  // Reorders the rows with the list's own sort (LVM_SORTITEMS). `compare` receives the positions
-  // the two rows had before the sort (0 = top): the implementation first sets every row's data to
-  // its position, on the window thread, so that keys read by position (CellsOf) line up with what
-  // the comparison is handed. It returns < 0 when the first row goes first, > 0 when the second
-  // does, 0 when they are equal. What SetRowData stored is replaced.
+  // Reorders the rows by a stable sort, on the window thread. `compare` receives the positions the
+  // two rows had before the sort (0 = top), so keys read by position (CellsOf) line up with what it
+  // is handed. It returns < 0 when the first row goes first, > 0 when the second does, 0 when they
+  // are equal; if it throws, the rows stay as they were. Selected rows stay selected, wherever they
+  // go. Afterwards each row's data is its position before the sort (what SetRowData stored is
+  // replaced).
   virtual void SortRows(const std::string& control, const std::function<int(intptr_t, intptr_t)>& compare) = 0;
 
   // Menus of the window's template, items addressed by name.

@@ -368,7 +368,9 @@ class DialogTest : public AppTest {
   headless::HeadlessWindow* OpenDialog() {
     if (!Main().ChooseMenuItem(mw::kMenuProperties)) return nullptr;
     headless::HeadlessWindow* dialog = windows.topModal();
-    if (dialog != nullptr) EXPECT_EQ(dialog->Title(), td::kCaption);
+    if (dialog != nullptr) {
+      EXPECT_EQ(dialog->Title(), td::kCaption);
+    }
     return dialog;
   }
 

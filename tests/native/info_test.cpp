@@ -125,7 +125,9 @@ TEST_F(UpdateCheckTest, ALongPageIsReadInPiecesUntilAReadReturnsNothing) {
   const int pieces = static_cast<int>((page.size() + 299) / 300);
   EXPECT_EQ(Reads(), pieces + 1);
   for (const auto& call : machine.Calls())
-    if (call.rfind("InternetReadFile(", 0) == 0) EXPECT_EQ(call.rfind("InternetReadFile(1000) -> ", 0), 0u) << call;
+    if (call.rfind("InternetReadFile(", 0) == 0) {
+      EXPECT_EQ(call.rfind("InternetReadFile(1000) -> ", 0), 0u) << call;
+    }
 }
 
 TEST_F(UpdateCheckTest, OfflineNothingIsFetched) {

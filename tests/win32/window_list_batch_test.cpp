@@ -1,14 +1,17 @@
 // The batch operations of the address list in the Win32 window system: a real list view filled
 // with ReplaceRows and read back with CellsOf, from the window thread and from a worker; one
-// crossing to the window thread per batch, the list at its top and drawn once afterwards. And the
-// log box, drawn once for many appended lines.
+// crossing to the window thread per batch, the list at its top and drawn once afterwards. The list
+// is virtual: what the control shows, selects, sorts and finds by typing comes from the rows the
+// window holds. And the log box, drawn once for many appended lines.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -112,13 +115,23 @@ class WineListBatch : public ::testing::Test {
     return win32::ui::GbkFromWide(buffer, static_cast<size_t>(copied));
   }
 
-  LPARAM RowData(int row) {
-    LVITEMW item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    item.lParam = -1;
-    SendMessageW(list_, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    return item.lParam;
+  void Select(int row, bool focus = false) {
+    LVITEMW state{};
+    state.stateMask = LVIS_SELECTED | (focus ? LVIS_FOCUSED : 0u);
+    state.state = state.stateMask;
+    SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+  }
+
+  int FocusedRow() {
+    return static_cast<int>(SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), MAKELPARAM(LVNI_FOCUSED, 0)));
+  }
+
+  // What the list's own search answers, as when the user types `text` into it.
+  int FindByTyping(const std::wstring& text, int from, UINT flags = LVFI_STRING | LVFI_PARTIAL | LVFI_WRAP) {
+    LVFINDINFOW find{};
+    find.flags = flags;
+    find.psz = text.c_str();
+    return static_cast<int>(SendMessageW(list_, LVM_FINDITEMW, static_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&find)));
   }
 
   std::unique_ptr<platform::WindowSystem> system_;
@@ -140,14 +153,13 @@ TEST_F(WineListBatch, FillsTheListViewAndReadsEveryCellBack) {
   const Rows read = window_->CellsOf(mw::kAddressList, Range(1500), Range(kColumns));
   ASSERT_EQ(read.size(), shown.size());
   for (size_t i = 0; i < shown.size(); ++i) ASSERT_EQ(read[i], shown[i]) << "row " << i;
-  // The control itself holds the same texts, and every row's data is 0.
+  // The control shows the same texts.
   for (int row : {0, 3, 4, 6, 8, 1499}) {
     for (int column = 0; column < kColumns; ++column) {
       if (shown[row][column].size() < 500) {
         EXPECT_EQ(CellOfControl(row, column), shown[row][column]) << row;
       }
     }
-    EXPECT_EQ(RowData(row), 0);
   }
   EXPECT_EQ(window_->Cell(mw::kAddressList, 1499, 6), "辅-WINS-IP");
 
@@ -231,6 +243,91 @@ TEST_F(WineListBatch, AScrolledListIsBackAtItsTopAndDrawnOnceAfterTheBatch) {
   EXPECT_EQ(TopRow(), 0);
   EXPECT_EQ(GetScrollPos(list_, SB_VERT), 0);
   RemoveWindowSubclass(list_, CountPaints, 1);
+}
+
+TEST_F(WineListBatch, SortingCarriesTheSelectionAndTheFocusWithTheirRows) {
+  const Rows rows = AddressRows(60);
+  window_->ReplaceRows(mw::kAddressList, rows);
+  Select(3);
+  Select(10, true);
+  Select(59);
+  ASSERT_EQ(window_->SelectedRows(mw::kAddressList), (std::vector<int>{3, 10, 59}));
+
+  // Reversed: the comparison is handed the positions before the sort.
+  std::vector<std::pair<intptr_t, intptr_t>> asked;
+  window_->SortRows(mw::kAddressList, [&](intptr_t a, intptr_t b) {
+    asked.emplace_back(a, b);
+    return a < b ? 1 : (a > b ? -1 : 0);
+  });
+  ASSERT_FALSE(asked.empty());
+  for (const auto& [a, b] : asked) {
+    ASSERT_TRUE(a >= 0 && a < 60 && b >= 0 && b < 60);
+  }
+  const Rows read = window_->CellsOf(mw::kAddressList, Range(60), Range(kColumns));
+  for (int i = 0; i < 60; ++i) {
+    ASSERT_EQ(read[i], AsShown(rows)[59 - i]) << i;
+  }
+  EXPECT_EQ(window_->SelectedRows(mw::kAddressList), (std::vector<int>{0, 49, 56}));
+  EXPECT_EQ(FocusedRow(), 49);
+  EXPECT_EQ(CellOfControl(49, 1), rows[10][1]);
+
+  // Equal keys keep their order; a comparison that fails leaves the rows and selection as they are.
+  window_->SortRows(mw::kAddressList, [](intptr_t, intptr_t) { return 0; });
+  EXPECT_EQ(window_->Cell(mw::kAddressList, 0, 1), rows[59][1]);
+  window_->SortRows(mw::kAddressList, [](intptr_t a, intptr_t) -> int {
+    if (a == 7) throw std::runtime_error("no key");
+    return -1;
+  });
+  EXPECT_EQ(window_->CellsOf(mw::kAddressList, Range(60), Range(kColumns)), read);
+  EXPECT_EQ(window_->SelectedRows(mw::kAddressList), (std::vector<int>{0, 49, 56}));
+
+  // A new fill belongs to no selection.
+  window_->ReplaceRows(mw::kAddressList, AddressRows(60));
+  EXPECT_TRUE(window_->SelectedRows(mw::kAddressList).empty());
+  EXPECT_EQ(FocusedRow(), -1);
+}
+
+TEST_F(WineListBatch, TheControlShowsAndFindsTheRowsTheWindowHolds) {
+  Rows rows = AddressRows(600);
+  rows[2][2] = std::string(600, 'w');
+  window_->ReplaceRows(mw::kAddressList, rows);
+  // A text longer than the control's buffer is cut to it and still ends in a NUL.
+  wchar_t buffer[16];
+  std::fill(std::begin(buffer), std::end(buffer), L'#');
+  LVITEMW item{};
+  item.iSubItem = 2;
+  item.pszText = buffer;
+  item.cchTextMax = 16;
+  SendMessageW(list_, LVM_GETITEMTEXTW, 2, reinterpret_cast<LPARAM>(&item));
+  EXPECT_EQ(std::wstring(buffer), std::wstring(15, L'w'));
+  EXPECT_EQ(window_->Cell(mw::kAddressList, 2, 2), rows[2][2]);
+  // Past the rows or columns: empty.
+  EXPECT_EQ(CellOfControl(600, 1), "");
+  EXPECT_EQ(window_->Cell(mw::kAddressList, 600, 1), "");
+  EXPECT_EQ(window_->Cell(mw::kAddressList, 0, kColumns), "");
+
+  // Typing finds the next row whose first cell starts with the text, from the given row on and
+  // round to the top.
+  EXPECT_EQ(FindByTyping(L"1", -1), 0);
+  EXPECT_EQ(FindByTyping(L"12", 0), 11);
+  EXPECT_EQ(FindByTyping(L"599", 0), 598);
+  EXPECT_EQ(FindByTyping(L"12", 590), 11);
+  EXPECT_EQ(FindByTyping(L"12", 590, LVFI_STRING | LVFI_PARTIAL), -1);
+  EXPECT_EQ(FindByTyping(L"120", 0, LVFI_STRING), 119);
+  EXPECT_EQ(FindByTyping(L"x", 0), -1);
+
+  // Rows added one at a time and cells set one at a time show as well.
+  window_->DeleteAllRows(mw::kAddressList);
+  EXPECT_EQ(RowCount(), 0);
+  EXPECT_EQ(window_->AppendRow(mw::kAddressList, "1"), 0);
+  EXPECT_EQ(window_->AppendRow(mw::kAddressList, "2"), 1);
+  window_->SetCell(mw::kAddressList, 1, 6, "IP-网关");
+  window_->SetCell(mw::kAddressList, 1, kColumns, "lost");
+  window_->SetCell(mw::kAddressList, 2, 1, "lost");
+  EXPECT_EQ(RowCount(), 2);
+  EXPECT_EQ(CellOfControl(1, 6), "IP-网关");
+  EXPECT_EQ(CellOfControl(1, 1), "");
+  EXPECT_EQ(window_->RowCount(mw::kAddressList), 2);
 }
 
 TEST_F(WineListBatch, LogLinesAreDrawnOnceAndTheLastStaysInView) {

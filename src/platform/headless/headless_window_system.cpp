@@ -243,8 +243,8 @@ void HeadlessWindow::SortRows(const std::string& control, const std::function<in
   std::lock_guard lock(mutex_);
   Control* c = FindOfKind(control, ControlKind::ListView);
   if (c == nullptr || !compare) return;
-  // As the real list does: each row's data becomes its position, then a stable sort (comctl32
-  // merges) by the comparison of the data. A comparison that throws leaves the rows as they were.
+  // As the Win32 list does: each row's data becomes its position, then a stable sort by the
+  // comparison of the data. A comparison that throws leaves the rows as they were.
   std::vector<Row> rows = c->rows;
   for (size_t i = 0; i < rows.size(); ++i) rows[i].data = static_cast<intptr_t>(i);
   try {

@@ -2,6 +2,7 @@
 //   window_create.cpp     the window class, creation from a layout, destruction
 //   window_procedure.cpp  the window procedure, events, running work on the window thread
 //   window_controls.cpp   the control operations of platform::Window
+//   window_list.cpp       the list views: rows held by the window, shown on demand
 //   window_menus.cpp      template menus and the system menu
 //   window_system.cpp     the window system: main and modal windows, the message loop
 //
@@ -60,6 +61,15 @@ inline bool IsButtonKind(ControlKind kind) {
 inline bool IsEditKind(ControlKind kind) { return kind == ControlKind::Edit || kind == ControlKind::MultiLineEdit; }
 
 inline bool IsLabelKind(ControlKind kind) { return kind == ControlKind::Label || kind == ControlKind::LinkLabel; }
+
+// A list view's rows. The list views are virtual (LVS_OWNERDATA): the window holds every row's
+// cells and data, the control holds only the count, selection and focus and asks for the texts of
+// the rows it draws (LVN_GETDISPINFOW). Filling a list is then one count, whatever its length.
+struct ListRow {
+  std::vector<std::wstring> cells;  // one per column
+  intptr_t data = 0;
+};
+using ListRows = std::vector<ListRow>;
 
 class Win32Window final : public platform::Window {
  public:
@@ -136,10 +146,15 @@ class Win32Window final : public platform::Window {
 
   static void RegisterWindowClass();
   static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-  static int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM compare);
   LRESULT Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   bool OnCommand(WPARAM wParam, LPARAM lParam);
-  void OnNotify(const NMHDR* header);
+  // Answers a notification; false when it is not one this window answers with a value.
+  bool OnNotify(const NMHDR* header, LRESULT* result);
+  // A virtual list's questions: the texts and data of a row, and where typed text is found.
+  void OnListDisplayInfo(NMLVDISPINFOW* info);
+  LRESULT OnListFindItem(const NMLVFINDITEMW* find);
+  // The rows of a list view, null for any other window; window thread only.
+  ListRows* RowsOf(HWND list);
   HBRUSH OnControlColor(HDC dc, HWND control);
 
   void CreateControls();
@@ -171,6 +186,7 @@ class Win32Window final : public platform::Window {
   std::map<std::string, MenuItem> menuItems_;
   std::map<UINT, std::string> menuCommands_;
   // Window thread only.
+  std::unordered_map<HWND, ListRows> lists_;
   std::set<WPARAM> systemCommands_;
   platform::MessageFilter filter_;
   WNDPROC previousProcedure_ = nullptr;

@@ -151,52 +151,6 @@ int RowCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEM
 
 void DeleteAll(HWND list) { SendMessageW(list, LVM_DELETEALLITEMS, 0, 0); }
 
-int Append(HWND list, const std::wstring& firstCell) { return Insert(list, RowCount(list), firstCell.c_str()); }
-
-int Insert(HWND list, int row, const wchar_t* firstCell) {
-  LVITEMW item{};
-  item.mask = LVIF_TEXT | LVIF_PARAM;
-  item.iItem = row;
-  item.pszText = const_cast<wchar_t*>(firstCell);
-  item.lParam = 0;
-  return static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-}
-
-void SetCell(HWND list, int row, int column, const std::wstring& text) { SetCell(list, row, column, text.c_str()); }
-
-void SetCell(HWND list, int row, int column, const wchar_t* text) {
-  LVITEMW item{};
-  item.iSubItem = column;
-  item.pszText = const_cast<wchar_t*>(text);
-  SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-}
-
-std::wstring Cell(HWND list, int row, int column) {
-  if (row < 0 || row >= RowCount(list) || column < 0) return {};
-  std::wstring text;
-  ReadCell(list, row, column, text);
-  return text;
-}
-
-void ReadCell(HWND list, int row, int column, std::wstring& buffer) {
-  // The control copies at most the buffer size less one: grow until the text fits with room.
-  for (size_t size = std::max<size_t>(buffer.capacity(), 256); size <= static_cast<size_t>(INT_MAX / 2);
-       size *= 2) {
-    buffer.resize(size);
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = buffer.data();
-    item.cchTextMax = static_cast<int>(size);
-    const LRESULT copied =
-        SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-    if (copied < static_cast<LRESULT>(size) - 1) {
-      buffer.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
-      return;
-    }
-  }
-  buffer.clear();
-}
-
 std::vector<int> Selected(HWND list) {
   std::vector<int> rows;
   int row = -1;
@@ -207,14 +161,6 @@ std::vector<int> Selected(HWND list) {
     rows.push_back(row);
   }
   return rows;
-}
-
-void SetData(HWND list, int row, intptr_t data) {
-  LVITEMW item{};
-  item.mask = LVIF_PARAM;
-  item.iItem = row;
-  item.lParam = static_cast<LPARAM>(data);
-  SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
 }
 
 }  // namespace listview

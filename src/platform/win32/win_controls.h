@@ -62,16 +62,8 @@ void InsertColumn(HWND list, int column, const std::wstring& title, int width);
 int ColumnCount(HWND list);
 int RowCount(HWND list);
 void DeleteAll(HWND list);
-int Append(HWND list, const std::wstring& firstCell);
-// Inserts a row at `row` with the first cell and row data 0; its index, or -1.
-int Insert(HWND list, int row, const wchar_t* firstCell);
-void SetCell(HWND list, int row, int column, const std::wstring& text);
-void SetCell(HWND list, int row, int column, const wchar_t* text);
-std::wstring Cell(HWND list, int row, int column);
-// The text of a cell of an existing row into `buffer`, whose storage is reused from call to call.
-void ReadCell(HWND list, int row, int column, std::wstring& buffer);
+// The rows the control has selected, ascending.
 std::vector<int> Selected(HWND list);
-void SetData(HWND list, int row, intptr_t data);
 }  // namespace listview
 
 }  // namespace corvane::win32::ui

@@ -149,7 +149,8 @@ void Win32Window::CreateControls() {
         break;
       case ControlKind::ListView:
         className = WC_LISTVIEWW;
-        style |= LVS_REPORT | LVS_SHOWSELALWAYS | WS_TABSTOP;
+        // Virtual: the window holds the rows (window_list.cpp).
+        style |= LVS_REPORT | LVS_SHOWSELALWAYS | LVS_OWNERDATA | WS_TABSTOP;
         exStyle |= WS_EX_CLIENTEDGE;
         break;
     }
@@ -192,6 +193,7 @@ void Win32Window::CreateControls() {
         SendMessageW(control, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
         int column = 0;
         for (const auto& c : layout.columns) ui::listview::InsertColumn(control, column++, ui::WideFromGbk(c.title), c.width);
+        lists_[control];
         break;
       }
       default:

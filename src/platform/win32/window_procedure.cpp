@@ -51,12 +51,8 @@ LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       if (OnCommand(wParam, lParam)) return 0;
       break;
     case WM_NOTIFY: {
-      const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-      // A list being emptied need not tell of every row it drops (one LVN_DELETEITEM each).
-      if (header != nullptr && header->code == static_cast<UINT>(LVN_DELETEALLITEMS) &&
-          byHandle_.count(header->hwndFrom) != 0)
-        return TRUE;
-      OnNotify(header);
+      LRESULT result = 0;
+      if (OnNotify(reinterpret_cast<const NMHDR*>(lParam), &result)) return result;
       break;
     }
     case WM_CTLCOLORSTATIC:
@@ -140,16 +136,31 @@ bool Win32Window::OnCommand(WPARAM wParam, LPARAM lParam) {
   return false;
 }
 
-void Win32Window::OnNotify(const NMHDR* header) {
-  if (header == nullptr) return;
+bool Win32Window::OnNotify(const NMHDR* header, LRESULT* result) {
+  if (header == nullptr) return false;
   auto it = byHandle_.find(header->hwndFrom);
-  if (it == byHandle_.end() || it->second->layout->kind != ControlKind::ListView) return;
+  if (it == byHandle_.end() || it->second->layout->kind != ControlKind::ListView) return false;
   const std::string& name = it->second->layout->name;
-  if (header->code == static_cast<UINT>(NM_RCLICK)) {
-    Raise(Event{EventKind::RightClicked, name, 0});
-  } else if (header->code == static_cast<UINT>(LVN_COLUMNCLICK)) {
-    const auto* list = reinterpret_cast<const NMLISTVIEW*>(header);
-    Raise(Event{EventKind::ColumnClicked, name, list->iSubItem});
+  switch (header->code) {
+    case static_cast<UINT>(LVN_GETDISPINFOW):
+      OnListDisplayInfo(reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(header)));
+      *result = 0;
+      return true;
+    case static_cast<UINT>(LVN_ODFINDITEMW):
+      *result = OnListFindItem(reinterpret_cast<const NMLVFINDITEMW*>(header));
+      return true;
+    case static_cast<UINT>(LVN_DELETEALLITEMS):
+      // A list being emptied need not tell of every row it drops (one LVN_DELETEITEM each).
+      *result = TRUE;
+      return true;
+    case static_cast<UINT>(NM_RCLICK):
+      Raise(Event{EventKind::RightClicked, name, 0});
+      return false;
+    case static_cast<UINT>(LVN_COLUMNCLICK):
+      Raise(Event{EventKind::ColumnClicked, name, reinterpret_cast<const NMLISTVIEW*>(header)->iSubItem});
+      return false;
+    default:
+      return false;
   }
 }
 
@@ -167,15 +178,6 @@ HBRUSH Win32Window::OnControlColor(HDC dc, HWND hwnd) {
     return control.background;
   }
   return nullptr;
-}
-
-int CALLBACK Win32Window::CompareRows(LPARAM a, LPARAM b, LPARAM compare) {
-  try {
-    const auto& function = *reinterpret_cast<const std::function<int(intptr_t, intptr_t)>*>(compare);
-    return function(static_cast<intptr_t>(a), static_cast<intptr_t>(b));
-  } catch (...) {
-    return 0;
-  }
 }
 
 void Win32Window::RepaintUnder(HWND control) const {
