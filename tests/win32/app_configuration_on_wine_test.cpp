@@ -19,6 +19,7 @@
 #include "config/static_configuration.h"
 #include "platform/headless/headless_window_system.h"
 #include "platform/win32/services.h"
+#include "wine_program.h"
 
 namespace corvane {
 namespace {
@@ -140,29 +141,8 @@ TEST_F(WineConfiguration, ManagementConnectionIndexLookupAndEnableDhcpAsWineAnsw
 }
 
 // The program over Wine's services with headless windows: the dialog's two paths.
-class WineConfigurationProgram : public ::testing::Test {
+class WineConfigurationProgram : public testing_wine::WineProgramTest {
  protected:
-  void SetUp() override {
-    program = std::make_unique<app::Application>(services);
-    program->Start();
-    for (int i = 0; i < 400; ++i) {
-      if (Main().IsEnabled(mw::kRefreshButton) && Log().size() >= 2 &&
-          Log().back().find("最大传输单元") != std::string::npos)
-        return;
-      Sleep(25);
-    }
-    FAIL() << "the start-up fill did not end";
-  }
-
-  headless::HeadlessWindow& Main() { return *windows.mainWindow(); }
-  Strings Log() {
-    Strings messages;
-    for (const std::string& line : text::Split(Main().Text(mw::kLog), "\r\n")) {
-      int colon = text::Find(line, "：");
-      messages.push_back(colon > 0 ? text::Middle(line, colon + 2) : line);
-    }
-    return messages;
-  }
   headless::HeadlessWindow* OpenDialog() {
     // Wine reports no connection status, so the item stays disabled; the test enables it as the
     // report does for a connected adapter.
@@ -170,19 +150,6 @@ class WineConfigurationProgram : public ::testing::Test {
     if (!Main().ChooseMenuItem(mw::kMenuProperties)) return nullptr;
     return windows.topModal();
   }
-
-  std::unique_ptr<platform::IpHelper> ipHelper = win32::MakeIpHelper();
-  std::unique_ptr<platform::RouterAdmin> router = win32::MakeRouterAdmin();
-  std::unique_ptr<platform::Registry> registry = win32::MakeRegistry();
-  std::unique_ptr<platform::Automation> automation = win32::MakeAutomation();
-  std::unique_ptr<platform::Sockets> sockets = win32::MakeSockets();
-  std::unique_ptr<platform::Clipboard> clipboard = win32::MakeClipboard();
-  std::unique_ptr<platform::Internet> internet = win32::MakeInternet();
-  std::unique_ptr<platform::Kernel> kernel = win32::MakeKernel();
-  headless::HeadlessWindowSystem windows;
-  platform::Services services{*ipHelper, *router, *registry, *automation, *sockets,
-                              *clipboard, *internet, windows,  *kernel};
-  std::unique_ptr<app::Application> program;
 };
 
 TEST_F(WineConfigurationProgram, DialogLogsFailureOnTheDhcpAndTheStaticPath) {

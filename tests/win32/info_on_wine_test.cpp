@@ -29,12 +29,6 @@ namespace mw = app::main_window;
 using Strings = std::vector<std::string>;
 using win32::ui::GbkFromWide;
 
-std::string WindowTextGbk(HWND hwnd) {
-  wchar_t buffer[256] = {};
-  GetWindowTextW(hwnd, buffer, 256);
-  return GbkFromWide(std::wstring(buffer));
-}
-
 std::string MenuText(HMENU menu, int position) {
   wchar_t buffer[128] = {};
   GetMenuStringW(menu, static_cast<UINT>(position), buffer, 128, MF_BYPOSITION);
