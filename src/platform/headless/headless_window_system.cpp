@@ -11,9 +11,8 @@ using platform::ControlKind;
 using platform::Event;
 using platform::EventKind;
 
-HeadlessWindow::HeadlessWindow(HeadlessWindowSystem& system, platform::WindowSpec layout,
-                               platform::EventHandler handler)
-    : system_(system), spec_(std::move(layout)), handler_(std::move(handler)), title_(spec_.caption) {
+HeadlessWindow::HeadlessWindow(platform::WindowSpec layout, platform::EventHandler handler)
+    : spec_(std::move(layout)), handler_(std::move(handler)), title_(spec_.caption) {
   // The standard system menu of a captioned window, as Windows gives it.
   systemMenu_ = {{0xF120, "还原(&R)", false},  {0xF010, "移动(&M)", false},   {0xF000, "大小(&S)", false},
                  {0xF020, "最小化(&N)", false}, {0xF030, "最大化(&X)", false}, {0, "", false},
@@ -509,7 +508,7 @@ platform::Window* HeadlessWindowSystem::CreateMainWindow(const platform::WindowS
   HeadlessWindow* window;
   {
     std::lock_guard lock(mutex_);
-    windows_.push_back(std::make_unique<HeadlessWindow>(*this, layout, std::move(handler)));
+    windows_.push_back(std::make_unique<HeadlessWindow>(layout, std::move(handler)));
     window = windows_.back().get();
     main_ = window;
   }
@@ -522,7 +521,7 @@ void HeadlessWindowSystem::OpenModal(const platform::WindowSpec& layout, platfor
   HeadlessWindow* window;
   {
     std::lock_guard lock(mutex_);
-    windows_.push_back(std::make_unique<HeadlessWindow>(*this, layout, std::move(handler)));
+    windows_.push_back(std::make_unique<HeadlessWindow>(layout, std::move(handler)));
     window = windows_.back().get();
   }
   window->Raise(Event{EventKind::Created, "", 0});

@@ -18,7 +18,7 @@ class HeadlessWindowSystem;
 
 class HeadlessWindow : public platform::Window {
  public:
-  HeadlessWindow(HeadlessWindowSystem& system, platform::WindowSpec layout, platform::EventHandler handler);
+  HeadlessWindow(platform::WindowSpec layout, platform::EventHandler handler);
 
   // platform::Window
   const platform::WindowSpec& Layout() const override { return spec_; }
@@ -122,7 +122,6 @@ class HeadlessWindow : public platform::Window {
   Control* Find(const std::string& name);  // requires mutex_
   Control* FindOfKind(const std::string& name, platform::ControlKind kind);
 
-  HeadlessWindowSystem& system_;
   platform::WindowSpec spec_;
   platform::EventHandler handler_;
   std::recursive_mutex mutex_;
