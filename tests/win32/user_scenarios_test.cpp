@@ -452,6 +452,22 @@ TEST_F(UserScenario, SelectingRowsWithTheMouseAndDeletingThem) {
   });
 }
 
+TEST_F(UserScenario, TypingTheStartOfAnIdInTheListSelectsItsRow) {
+  AsUser([&] {
+    AddThroughTheWindow("192.168.1.{50-62}", false);
+    const Strings ids = Column(0);
+    int twelve = -1;
+    for (size_t i = 0; i < ids.size(); ++i)
+      if (ids[i] == "12") twelve = static_cast<int>(i);
+    ASSERT_NE(twelve, -1) << "no row with the ID 12";
+    ClickRow(0);
+    ASSERT_EQ(Main().SelectedRows(mw::kAddressList), (std::vector<int>{0}));
+    Type("12");
+    EXPECT_TRUE(WaitFor([&] { return Main().SelectedRows(mw::kAddressList) == std::vector<int>{twelve}; }))
+        << "selected: " << (Main().SelectedRows(mw::kAddressList).empty() ? -1 : Main().SelectedRows(mw::kAddressList)[0]);
+  });
+}
+
 TEST_F(UserScenario, ClosingTheWindowWhileARangeIsBeingAddedEndsTheProcessCleanly) {
   AsUser([&] {
     ChooseListMenuItem(2);
