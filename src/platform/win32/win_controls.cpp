@@ -140,15 +140,6 @@ void InsertColumn(HWND list, int column, const std::wstring& title, int width) {
   SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&col));
 }
 
-int ColumnCount(HWND list) {
-  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
-  if (header == nullptr) return 0;
-  const LRESULT count = SendMessageW(header, HDM_GETITEMCOUNT, 0, 0);
-  return count < 0 ? 0 : static_cast<int>(count);
-}
-
-int RowCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
-
 void DeleteAll(HWND list) { SendMessageW(list, LVM_DELETEALLITEMS, 0, 0); }
 
 std::vector<int> Selected(HWND list) {

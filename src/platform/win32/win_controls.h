@@ -59,8 +59,6 @@ void Clear(HWND combo);
 
 namespace listview {
 void InsertColumn(HWND list, int column, const std::wstring& title, int width);
-int ColumnCount(HWND list);
-int RowCount(HWND list);
 void DeleteAll(HWND list);
 // The rows the control has selected, ascending.
 std::vector<int> Selected(HWND list);
