@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/application.h"
+#include "bench/bench_adapter.h"
 #include "platform/headless/headless_window_system.h"
 #include "platform/sim/machine.h"
 
@@ -14,19 +15,7 @@ namespace corvane::bench {
 
 struct Program {
   explicit Program(size_t addresses) {
-    sim::SimAdapter a;
-    a.index = 4;
-    a.guid = "{00000004-1111-2222-3333-444455556666}";
-    a.description = "Bench adapter";
-    a.connectionName = u"Bench";
-    a.physicalAddress = {0, 1, 2, 3, 4, 5};
-    for (size_t i = 0; i < addresses; ++i) {
-      std::string address = "10." + std::to_string(i / 65536 % 256) + "." + std::to_string(i / 256 % 256) + "." +
-                            std::to_string(i % 256);
-      a.ipAddresses.push_back(sim::SimAddress{address, "255.0.0.0", static_cast<uint32_t>(1000 + i)});
-    }
-    if (a.ipAddresses.empty()) a.ipAddresses.push_back(sim::SimAddress{"0.0.0.0", "0.0.0.0", 0});
-    machine.AddAdapter(a);
+    machine.AddAdapter(AdapterWithAddresses(addresses));
     app = std::make_unique<app::Application>(services);
     app->Start();
     machine.WaitForThreads();

@@ -37,6 +37,7 @@
 #include "app/app_context.h"
 #include "app/application.h"
 #include "app/window_layouts.h"
+#include "bench/bench_adapter.h"
 #include "platform/sim/machine.h"
 #include "platform/win32/win_text.h"
 #include "platform/win32/window_system.h"
@@ -120,23 +121,10 @@ HWND PlainListLike(HWND model) {
   return plain;
 }
 
-// One adapter (index 4, "本地连接") with n addresses 10.a.b.c, each with its own context.
+// The benchmarks' adapter with n addresses.
 std::unique_ptr<sim::Machine> MachineWith(int n) {
   auto machine = std::make_unique<sim::Machine>();
-  sim::SimAdapter a;
-  a.index = 4;
-  a.guid = "{00000004-1111-2222-3333-444455556666}";
-  a.description = "Simulated Ethernet Adapter";
-  a.connectionName = u"本地连接";
-  a.physicalAddress = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x04};
-  for (int i = 0; i < n; ++i) {
-    const std::string address = "10." + std::to_string(i / 65536) + "." + std::to_string(i / 256 % 256) + "." +
-                                std::to_string(i % 256);
-    a.ipAddresses.push_back(sim::SimAddress{address, "255.255.0.0", static_cast<uint32_t>(1000 + i)});
-  }
-  a.gateways = {sim::SimAddress{"10.0.0.254", "255.255.255.255", 900}};
-  a.dnsServers = {"10.0.0.53"};
-  machine->AddAdapter(a);
+  machine->AddAdapter(bench::AdapterWithAddresses(static_cast<size_t>(n)));
   return machine;
 }
 
