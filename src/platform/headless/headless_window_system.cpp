@@ -540,7 +540,6 @@ void HeadlessWindowSystem::ProcessPendingEvents() {
 int HeadlessWindowSystem::ShowMessageBox(platform::Window* owner, const std::string& text, const std::string& caption,
                                          uint32_t flags) {
   std::lock_guard lock(mutex_);
-  messageBoxes_.push_back(caption + "|" + text);
   messageBoxRecords_.push_back(MessageBoxRecord{owner, text, caption, flags});
   return 1;  // IDOK
 }
@@ -602,7 +601,10 @@ std::vector<std::string> HeadlessWindowSystem::openedUrls() {
 
 std::vector<std::string> HeadlessWindowSystem::messageBoxes() {
   std::lock_guard lock(mutex_);
-  return messageBoxes_;
+  std::vector<std::string> boxes;
+  boxes.reserve(messageBoxRecords_.size());
+  for (const MessageBoxRecord& record : messageBoxRecords_) boxes.push_back(record.caption + "|" + record.text);
+  return boxes;
 }
 
 int HeadlessWindowSystem::pendingEventRounds() {

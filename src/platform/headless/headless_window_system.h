@@ -153,6 +153,7 @@ class HeadlessWindowSystem : public platform::WindowSystem {
   // The most recently opened modal window that is still open, or null.
   HeadlessWindow* topModal();
   std::vector<std::string> openedUrls();
+  // Every message box shown, as "caption|text".
   std::vector<std::string> messageBoxes();
   // Every message box shown: its owner (null: the foreground window), text, caption and style.
   struct MessageBoxRecord {
@@ -175,7 +176,6 @@ class HeadlessWindowSystem : public platform::WindowSystem {
   std::vector<std::unique_ptr<HeadlessWindow>> windows_;
   HeadlessWindow* main_ = nullptr;
   std::vector<std::string> urls_;
-  std::vector<std::string> messageBoxes_;
   std::vector<MessageBoxRecord> messageBoxRecords_;
   std::vector<std::string> shellRequests_;
   bool shellOpenResult_ = true;
