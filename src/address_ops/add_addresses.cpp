@@ -1,12 +1,11 @@
 #include "address_ops/add_addresses.h"
 
-#include <cstring>
-
 #include "address_ops/address_store.h"
 #include "app/activity_log.h"
 #include "app/adapter_view.h"
 #include "app/app_context.h"
 #include "app/window_layouts.h"
+#include "common/ipv4.h"
 #include "common/text.h"
 
 namespace corvane::address_ops {
@@ -68,35 +67,7 @@ RangeBounds ParseRangeLine(const std::string& line) {
 }
 
 bool ParseDottedAddress(const std::string& text, uint32_t* address) {
-  uint32_t parts[4];
-  size_t i = 0;
-  for (int p = 0; p < 4; ++p) {
-    if (p > 0) {
-      if (i >= text.size() || text[i] != '.') return false;
-      ++i;
-    }
-    const size_t start = i;
-    size_t digits = 0;
-    uint32_t value = 0;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 4) {
-      value = value * 10 + static_cast<uint32_t>(text[i] - '0');
-      ++i;
-      ++digits;
-    }
-    if (digits == 0 || digits > 3 || value > 255) return false;
-    // "010" is ten to a reader and eight to the socket library: neither is taken.
-    if (digits > 1 && text[start] == '0') return false;
-    parts[p] = value;
-  }
-  if (i != text.size()) return false;
-  // Network byte order: the first part is the lowest-addressed byte.
-  const uint8_t bytes[4] = {static_cast<uint8_t>(parts[0]), static_cast<uint8_t>(parts[1]),
-                            static_cast<uint8_t>(parts[2]), static_cast<uint8_t>(parts[3])};
-  uint32_t value;
-  static_assert(sizeof value == sizeof bytes);
-  std::memcpy(&value, bytes, sizeof value);
-  *address = value;
-  return true;
+  return ipv4::ParseDottedAddress(text, address);
 }
 
 void OpenAddWindow(app::AppContext& context) {
