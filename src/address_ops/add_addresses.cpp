@@ -4,6 +4,7 @@
 #include "app/activity_log.h"
 #include "app/adapter_view.h"
 #include "app/app_context.h"
+#include "app/program_end.h"
 #include "app/window_layouts.h"
 #include "common/ipv4.h"
 #include "common/text.h"
@@ -111,7 +112,15 @@ void ConfirmAddWindow(app::AppContext& context, platform::Window& window) {
   request.addresses = window.Text(aw::kAddresses);
   request.mask = window.Text(aw::kMask);
   request.occupancyQuery = window.IsChecked(aw::kOccupancyQuery) ? 1 : 0;
-  context.services.kernel.StartThread([&context, request] { AddAddressRange(context, request); });
+  request.target = app::SelectedTarget(context);
+  // The change counts from here, so that a close arriving before the worker runs waits for it.
+  if (app::BeginChange(context)) {
+    auto work = [&context, request] {
+      AddAddressRange(context, request);
+      app::EndChange(context);
+    };
+    if (!context.services.kernel.StartThread(work)) app::EndChange(context);
+  }
   window.Close();
 }
 
@@ -140,26 +149,35 @@ bool IsAddressInUse(app::AppContext& context, const std::string& address) {
 
 void AddAddressRange(app::AppContext& context, const app::AddRangeRequest& request) {
   app::SetBusy(context, true);
+  // A mask of no ones, or with a gap, would give each address a network that takes over routes
+  // far beyond it: nothing is bound with it.
+  if (!ipv4::IsUsableMaskText(request.mask)) {
+    app::AppendLog(context, "添加IP-地址子网掩码 " + request.mask + " 无效,未添加任何地址！");
+    app::SetBusy(context, false);
+    return;
+  }
   app::AppendLog(context, "开始添加IP....");
   const bool occupancy = request.occupancyQuery == 1;
+  const uint32_t ifIndex = static_cast<uint32_t>(request.target.index);
   int32_t added = 0;
   int32_t failed = 0;
 
   for (const std::string& line : SplitAddressLines(request.addresses)) {
+    // A close stops the run before its next address; what was bound is still stored below.
+    if (app::ChangeMustStop(context)) break;
     if (IsRangeLine(line)) {
       RangeBounds range = ParseRangeLine(line);
       if (!range.valid) {
         app::AppendLog(context, "添加IP-地址地址范围错误！");
         continue;
       }
-      for (int64_t n = range.first; n <= range.last; ++n) {
+      for (int64_t n = range.first; n <= range.last && !app::ChangeMustStop(context); ++n) {
         const std::string address = range.prefix + text::Decimal(n);
         if (occupancy && IsAddressInUse(context, address)) {
           LogInUse(context, address);
           continue;
         }
-        uint32_t result =
-            AddOneAddress(context, address, request.mask, static_cast<uint32_t>(context.selectedAdapterIndex.load()));
+        uint32_t result = AddOneAddress(context, address, request.mask, ifIndex);
         result == 0 ? ++added : ++failed;
         LogAdded(context, address, result);
         context.services.windows.ProcessPendingEvents();
@@ -176,15 +194,16 @@ void AddAddressRange(app::AppContext& context, const app::AddRangeRequest& reque
       LogInUse(context, line);
       continue;
     }
-    uint32_t result =
-        AddOneAddress(context, line, request.mask, static_cast<uint32_t>(context.selectedAdapterIndex.load()));
+    uint32_t result = AddOneAddress(context, line, request.mask, ifIndex);
     result == 0 ? ++added : ++failed;
     LogAdded(context, line, result);
   }
 
-  app::RefreshAdapters(context);
+  // The busy state holds until the store has ended: no other change, and no other adapter chosen,
+  // in between.
+  app::RefreshAdapters(context, false);
   app::AppendLog(context, "添加IP完成，添加成功" + text::Decimal(added) + "，添加失败" + text::Decimal(failed) + "。");
-  StoreAddressList(context);
+  StoreAddressList(context, request.target);
   app::SetBusy(context, false);
 }
 

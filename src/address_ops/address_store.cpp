@@ -9,40 +9,51 @@ std::string InterfaceKeyPath(const std::string& adapterName) {
   return "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\" + adapterName;
 }
 
-void StoreAddressList(app::AppContext& context) {
+void StoreAddressList(app::AppContext& context, const app::ChangeTarget& target) {
   app::AppendLog(context, "开始刷新系统储存...");
   auto snapshot = context.snapshot.Load();
-  const int32_t selected = context.selectedAdapterIndex;
-  const std::string adapterName = context.adapterContext().adapterName;
 
-  // Without the adapter in the last enumeration (it is gone, or the enumeration failed) the lists
-  // would be empty: writing them would wipe the adapter's stored addresses.
-  const app::AdapterRecord* record = selected >= 0 ? snapshot->adapters.Get(static_cast<uint32_t>(selected)) : nullptr;
-  if (record == nullptr || adapterName.empty() || record->adapterName != adapterName) {
+  // Without the adapter in the last enumeration (it is gone, its index now names another adapter,
+  // or the enumeration failed) there is nothing to write.
+  const app::AdapterRecord* record =
+      target.index >= 0 ? snapshot->adapters.Get(static_cast<uint32_t>(target.index)) : nullptr;
+  if (record == nullptr || target.adapterName.empty() || record->adapterName != target.adapterName) {
     app::AppendLog(context, "储存IP地址失败！");
     app::AppendLog(context, "储存子网掩码失败！");
+    return;
+  }
+  // With DHCP on, the system ignores the static lists: writing the leased address there would
+  // claim a store that does not last.
+  if (record->dhcpEnabled != 0) {
+    app::AppendLog(context, "网卡已启用DHCP,添加的IP-地址只保留到下次重启,未写入系统储存.");
+    return;
+  }
+  // An unplugged cable or a missing lease shows no address while the configuration is still in the
+  // key: an empty view is never written over it.
+  const std::vector<app::AddressRow>& rows = snapshot->IpAddressesOf(static_cast<uint32_t>(target.index));
+  if (rows.empty()) {
+    app::AppendLog(context, "网卡当前没有可用的IP-地址(网线断开或未获得租约),保留原有的系统储存.");
     return;
   }
 
   std::string addresses;
   std::string masks;
-  for (const auto& [address, row] : snapshot->table(app::AddressKind::Ip)) {
-    if (static_cast<int64_t>(row.adapterIndex) != selected) continue;
-    addresses += row.address + "\r\n";
-    masks += row.mask + "\r\n";
+  for (const app::AddressRow& row : rows) {
+    if (!addresses.empty()) {
+      addresses += "\r\n";
+      masks += "\r\n";
+    }
+    addresses += row.address;
+    masks += row.mask;
   }
-  if (addresses.size() >= 2) addresses.resize(addresses.size() - 2);
-  if (masks.size() >= 2) masks.resize(masks.size() - 2);
-
-  const std::string path = InterfaceKeyPath(adapterName);
-  if (context.registry.WriteMultiStringText(path, "IPAddress", addresses) == 1) {
+  // Both values in one change: the n-th mask always belongs to the n-th address.
+  const int written = context.registry.WriteMultiStringTexts(
+      InterfaceKeyPath(target.adapterName), {{"IPAddress", addresses}, {"SubnetMask", masks}});
+  if (written == 1) {
     app::AppendLog(context, "储存IP地址成功.");
-  } else {
-    app::AppendLog(context, "储存IP地址失败！");
-  }
-  if (context.registry.WriteMultiStringText(path, "SubnetMask", masks) == 1) {
     app::AppendLog(context, "储存子网掩码成功.");
   } else {
+    app::AppendLog(context, "储存IP地址失败！");
     app::AppendLog(context, "储存子网掩码失败！");
   }
 }

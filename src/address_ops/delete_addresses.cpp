@@ -8,6 +8,7 @@
 #include "app/adapter_model.h"
 #include "app/adapter_view.h"
 #include "app/app_context.h"
+#include "app/program_end.h"
 #include "app/window_layouts.h"
 #include "common/text.h"
 
@@ -27,6 +28,12 @@ uint32_t ParseContextCell(const std::string& cell) {
 }
 
 void DeleteSelectedAddresses(app::AppContext& context) {
+  if (!app::BeginChange(context)) return;
+  DeleteSelectedAddresses(context, app::SelectedTarget(context));
+  app::EndChange(context);
+}
+
+void DeleteSelectedAddresses(app::AppContext& context, const app::ChangeTarget& target) {
   platform::Window& w = *context.window;
   app::SetBusy(context, true);
   app::AppendLog(context, "已经开始启用选中项目,请稍后...");
@@ -47,6 +54,8 @@ void DeleteSelectedAddresses(app::AppContext& context) {
   enum { kKind, kContext, kAddress };
   const std::vector<std::vector<std::string>> cells = w.CellsOf(mw::kAddressList, rows, {6, 3, 1});
   for (const std::vector<std::string>& row : cells) {
+    // A close stops the loop before its next address; what was unbound is still stored below.
+    if (app::ChangeMustStop(context)) break;
     if (row[kKind] == ipKind) {
       ++qualifying;
       uint32_t result = context.services.ipHelper.DeleteIPAddress(ParseContextCell(row[kContext]));
@@ -62,11 +71,12 @@ void DeleteSelectedAddresses(app::AppContext& context) {
     context.services.windows.ProcessPendingEvents();
   }
 
-  app::RefreshAdapters(context);
+  // The busy state holds until the store has ended.
+  app::RefreshAdapters(context, false);
   app::AppendLog(context, "删除选中项目完成,共计选中" + text::Decimal(selected) + "条,符合启用条件" +
                               text::Decimal(qualifying) + "条,其中成功" + text::Decimal(deleted) + " 失败" +
                               text::Decimal(failed) + ".");
-  StoreAddressList(context);
+  StoreAddressList(context, target);
   app::SetBusy(context, false);
 }
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "app/adapter_model.h"
+
 namespace corvane::app {
 class AppContext;
 }
@@ -14,6 +16,9 @@ namespace corvane::address_ops {
 // are 32-bit unsigned, so values above 2147483647 are read in full.
 uint32_t ParseContextCell(const std::string& cell);
 
+// The menu item: deletes the selected rows' addresses from the selected adapter, refreshes, stores.
 void DeleteSelectedAddresses(app::AppContext& context);
+// The same for an adapter fixed beforehand; the caller has registered the change.
+void DeleteSelectedAddresses(app::AppContext& context, const app::ChangeTarget& target);
 
 }  // namespace corvane::address_ops

@@ -42,7 +42,7 @@ std::u16string WideField(const char16_t* field, size_t capacity) {
 // Walks one address chain; every node with a nonzero context goes into the table. Returns the
 // number of nodes taken.
 uint32_t TakeChain(const RecordBuffer& buffer, const IpAddrString& first, uint32_t adapterIndex,
-                   AddressTable& table) {
+                   AddressTable& table, std::vector<AddressRow>* own = nullptr) {
   uint32_t count = 0;
   for (const IpAddrString* node = &first; node != nullptr; node = node->Next) {
     if (node != &first && !buffer.Holds(node, sizeof(IpAddrString))) break;
@@ -54,6 +54,7 @@ uint32_t TakeChain(const RecordBuffer& buffer, const IpAddrString& first, uint32
     row.next = reinterpret_cast<uintptr_t>(node->Next);
     row.adapterIndex = adapterIndex;
     std::string key = row.address;
+    if (own != nullptr) own->push_back(row);
     table.Put(key, std::move(row));
     ++count;
   }
@@ -164,7 +165,9 @@ std::shared_ptr<const AdapterSnapshot> EnumerateAdapters(platform::IpHelper& ipH
     record.physicalAddress = FormatPhysicalAddress(info->Address, addressLength);
     record.adapterType = info->Type;
     record.dhcpEnabled = info->DhcpEnabled;
-    record.ipCount = TakeChain(buffer, info->IpAddressList, info->Index, snapshot->table(AddressKind::Ip));
+    std::vector<AddressRow>& own = snapshot->adapterIps[info->Index];
+    own.clear();  // an index listed twice keeps the addresses of its last record, as the tables do
+    record.ipCount = TakeChain(buffer, info->IpAddressList, info->Index, snapshot->table(AddressKind::Ip), &own);
     record.gatewayCount = TakeChain(buffer, info->GatewayList, info->Index, snapshot->table(AddressKind::Gateway));
     record.dhcpServerCount =
         TakeChain(buffer, info->DhcpServer, info->Index, snapshot->table(AddressKind::DhcpServer));

@@ -4,9 +4,11 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "common/assoc_table.h"
 
@@ -52,9 +54,25 @@ using AddressTable = AssocTable<std::string, AddressRow>;
 struct AdapterSnapshot {
   AdapterTable adapters;
   std::array<AddressTable, kAddressKindCount> addresses;
+  // Each adapter's own IP addresses, in the order the service listed them. The tables above hold
+  // one row per address text, so an address bound to two adapters is in one table row but in
+  // both adapters' lists here; whatever is written for one adapter comes from its list.
+  std::map<uint32_t, std::vector<AddressRow>> adapterIps;
 
   const AddressTable& table(AddressKind kind) const { return addresses[static_cast<size_t>(kind)]; }
   AddressTable& table(AddressKind kind) { return addresses[static_cast<size_t>(kind)]; }
+  const std::vector<AddressRow>& IpAddressesOf(uint32_t adapterIndex) const {
+    static const std::vector<AddressRow> kNone;
+    auto it = adapterIps.find(adapterIndex);
+    return it == adapterIps.end() ? kNone : it->second;
+  }
+};
+
+// The adapter an addition or deletion works on, fixed when the operation starts: its index and
+// its GUID name (an index can name another adapter after the next enumeration).
+struct ChangeTarget {
+  int32_t index = -1;
+  std::string adapterName;
 };
 
 // Holds the current snapshot. Readers take a reference-counted copy and keep a consistent view

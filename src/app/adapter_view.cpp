@@ -69,7 +69,7 @@ void InitialAdapterFill(AppContext& context) {
   SetBusy(context, false);
 }
 
-void RefreshAdapters(AppContext& context) {
+void RefreshAdapters(AppContext& context, bool endBusy) {
   platform::Window& w = *context.window;
   SetBusy(context, true);
   int position = w.CurrentItem(mw::kSelector);
@@ -82,7 +82,7 @@ void RefreshAdapters(AppContext& context) {
   w.SetTitle(Decipher(StoredText::WindowTitle));
   AppendLog(context, Decipher(StoredText::Banner));
   ShowSelectedAdapter(context);
-  SetBusy(context, false);
+  if (endBusy) SetBusy(context, false);
   AppendLog(context, "刷新显示完成.");
 }
 

@@ -18,8 +18,9 @@ void SetBusy(AppContext& context, bool on);
 
 // First enumeration at start-up (worker thread): fills the selector and selects its last item.
 void InitialAdapterFill(AppContext& context);
-// Enumerates again and keeps the selector's position where it still exists.
-void RefreshAdapters(AppContext& context);
+// Enumerates again and keeps the selector's position where it still exists. An addition or
+// deletion keeps the busy state on (`endBusy` false) until its store has ended.
+void RefreshAdapters(AppContext& context, bool endBusy = true);
 // The user chose another adapter: shows it without enumerating again.
 void SelectAdapter(AppContext& context);
 

@@ -11,4 +11,36 @@ std::shared_ptr<const AdapterSnapshot> AppContext::Enumerate() {
   return fresh;
 }
 
+bool ChangeGate::Enter() {
+  std::lock_guard lock(mutex_);
+  if (closing_) return false;
+  ++running_;
+  return true;
+}
+
+bool ChangeGate::Leave() {
+  std::lock_guard lock(mutex_);
+  if (running_ > 0) --running_;
+  if (running_ != 0) return false;
+  idle_.notify_all();
+  return closing_;
+}
+
+bool ChangeGate::RequestClose(bool* first) {
+  std::lock_guard lock(mutex_);
+  *first = !closing_;
+  closing_ = true;
+  return running_ == 0;
+}
+
+bool ChangeGate::closing() const {
+  std::lock_guard lock(mutex_);
+  return closing_;
+}
+
+bool ChangeGate::WaitUntilIdle(std::chrono::milliseconds limit) {
+  std::unique_lock lock(mutex_);
+  return idle_.wait_for(lock, limit, [&] { return running_ == 0; });
+}
+
 }  // namespace corvane::app

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -28,6 +30,30 @@ struct AddRangeRequest {
   std::string addresses;
   std::string mask;
   int occupancyQuery = 0;
+  ChangeTarget target;  // the adapter selected when the user confirmed
+};
+
+// The operations that change the machine's addresses (an addition, a deletion) register here while
+// they run, so that closing the main window lets them finish instead of cutting them off.
+class ChangeGate {
+ public:
+  // A change starts; false once the program is finishing (the change must not start then).
+  bool Enter();
+  // The change has ended; true when a close was waiting for it, and the process is to end now.
+  bool Leave();
+  // The user closed the window. True when no change runs: the process may end at once. `first`
+  // tells whether this is the first close request.
+  bool RequestClose(bool* first);
+  // A close is waiting: a running change stops before its next address.
+  bool closing() const;
+  // Waits until no change runs, for at most `limit`; true when none runs.
+  bool WaitUntilIdle(std::chrono::milliseconds limit);
+
+ private:
+  mutable std::mutex mutex_;
+  std::condition_variable idle_;
+  int running_ = 0;
+  bool closing_ = false;
 };
 
 class AppContext {
@@ -46,6 +72,11 @@ class AppContext {
   std::atomic<int32_t> selectedAdapterIndex{-1};
   // Flipped by every sort of the address list.
   std::atomic<int> sortDirection{0};
+
+  ChangeGate changes;
+  // How long a close waits for a running change (a service call that hangs) before the process
+  // ends all the same.
+  std::chrono::milliseconds closeTimeout{10000};
 
   AdapterContext adapterContext() const {
     std::lock_guard lock(mutex_);

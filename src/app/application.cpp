@@ -7,6 +7,7 @@
 #include "app/activity_log.h"
 #include "app/adapter_view.h"
 #include "app/app_context.h"
+#include "app/program_end.h"
 #include "app/stored_texts.h"
 #include "app/window_layouts.h"
 #include "config/tcpip_dialog.h"
@@ -79,6 +80,9 @@ void Application::OnMainWindowEvent(platform::Window& window, const platform::Ev
   switch (event.kind) {
     case platform::EventKind::Created:
       OnCreated(window);
+      break;
+    case platform::EventKind::CloseRequested:
+      CloseMainWindow(c);
       break;
     case platform::EventKind::Destroying:
       c.services.kernel.TerminateOwnProcess(0);

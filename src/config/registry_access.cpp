@@ -73,4 +73,11 @@ int RegistryAccess::WriteMultiStringText(const std::string& path, const std::str
   return WriteValueBytes(path, valueName, data, platform::kRegMultiSz);
 }
 
+int RegistryAccess::WriteMultiStringTexts(const std::string& path,
+                                          const std::vector<std::pair<std::string, std::string>>& values) {
+  for (const auto& [name, textIn] : values)
+    if (WriteMultiStringText(path, name, textIn) != 1) return 0;
+  return 1;
+}
+
 }  // namespace corvane::config

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/registry.h"
 
@@ -60,6 +62,8 @@ class RegistryAccess {
   std::string ReadMultiStringText(const std::string& path, const std::string& valueName);
   // CR LF between entries; stored as REG_MULTI_SZ. 1 on success, 0 on failure.
   int WriteMultiStringText(const std::string& path, const std::string& valueName, const std::string& text);
+  // Several multi-string values of one key: 1 when all were written, 0 when none was.
+  int WriteMultiStringTexts(const std::string& path, const std::vector<std::pair<std::string, std::string>>& values);
 
  private:
   platform::Registry& registry_;

@@ -80,6 +80,9 @@ struct WindowSpec {
 
 enum class EventKind {
   Created,         // the window exists with all its controls
+  CloseRequested,  // main window: the user asked it to close (close box, Alt+F4, the system menu's
+                   // close item); it stays open unless the handler closes it. A modal window
+                   // closes at once and raises only Destroying.
   Destroying,      // the window is about to be destroyed
   Clicked,         // button, check box or radio button
   ItemChosen,      // combo box item chosen by the user

@@ -2,6 +2,7 @@
 #include "address_ops/address_store.h"
 #include "address_ops/delete_addresses.h"
 #include "app/adapter_view.h"
+#include "app/program_end.h"
 
 #include <optional>
 
@@ -336,18 +337,29 @@ TEST_F(AddressOpsTest, SpacesInThePrefixAndLeadingZerosFailWith87WithoutCallingT
             2);
 }
 
-TEST_F(AddressOpsTest, ABlankOrLeadingZeroMaskFailsEveryAddressWith87WithoutCallingTheService) {
+TEST_F(AddressOpsTest, AMaskThatIsBlankZeroOrNotContiguousBindsNothingAndChangesNothing) {
   StartApp();
-  machine.ClearCalls();
-  AddThroughWindow("10.8.1.1\r\n10.8.1.{2-3}", false, "");
-  EXPECT_EQ(AddLines(), (Strings{"开始添加IP....", "添加IP-地址 10.8.1.1 失败,返回代码87.",
-                                 "添加IP-地址 10.8.1.2 失败,返回代码87.", "添加IP-地址 10.8.1.3 失败,返回代码87."}));
-  EXPECT_EQ(Summary(), "添加IP完成，添加成功0，添加失败3。");
+  const std::string stored = RegistryBytes("IPAddress");
+  for (const char* mask : {"", "0.0.0.0", "255.0.255.0", "255.255.255.1"}) {
+    machine.ClearCalls();
+    const size_t before = Log().size();
+    AddThroughWindow("10.8.1.1\r\n10.8.1.{2-3}", false, mask);
+    EXPECT_EQ(LogAfter(before), (Strings{std::string("添加IP-地址子网掩码 ") + mask + " 无效,未添加任何地址！"}))
+        << mask;
+    EXPECT_FALSE(Called("AddIPAddress")) << mask;
+    EXPECT_FALSE(Called("RegSetValueExA")) << mask;
+    EXPECT_EQ(BusyState(), "free");
+  }
+  EXPECT_EQ(RegistryBytes("IPAddress"), stored);
   // The mask control writes its parts without leading zeros; a mask text that has them is refused
   // like an address that has them.
   EXPECT_EQ(address_ops::AddOneAddress(Context(), "10.8.1.4", "255.255.255.000", 4), platform::kErrorInvalidParameter);
   EXPECT_EQ(address_ops::AddOneAddress(Context(), "10.8.1.4", "255.00.0.0", 4), platform::kErrorInvalidParameter);
   EXPECT_FALSE(Called("AddIPAddress"));
+  // /32 and /8 are masks.
+  AddThroughWindow("10.8.1.1", false, "255.255.255.255");
+  AddThroughWindow("10.9.1.1", false, "255.0.0.0");
+  EXPECT_EQ(AddressesOf(4), (Strings{"192.168.1.10", "192.168.1.11", "10.8.1.1", "10.9.1.1"}));
 }
 
 TEST_F(AddressOpsTest, TheOccupancyQueryPingsOnlyWhenAskedAndSkipsAnsweringAddresses) {
@@ -395,45 +407,69 @@ TEST_F(AddressOpsTest, TheBusyStateCoversTheAdditionsAndTheStoreFollowsItsEnd) {
   AddThroughWindow("10.6.0.{1-2}\r\n10.6.0.9");
   machine.SetCallObserver(nullptr);
   EXPECT_EQ(seen, (Strings{"AddIPAddress busy", "AddIPAddress busy", "AddIPAddress busy", "GetAdaptersInfo busy",
-                           "GetAdaptersInfo busy", "RegSetValueExA free", "RegSetValueExA free"}));
+                           "GetAdaptersInfo busy", "RegSetValueExA busy", "RegSetValueExA busy"}));
   EXPECT_EQ(BusyState(), "free");
 }
 
-TEST_F(AddressOpsTest, TheStoreWritesOnlyTheSelectedAdaptersAddressesAndMasks) {
+TEST_F(AddressOpsTest, TheStoreWritesTheAdaptersOwnAddressesAndMasksInTheServicesOrder) {
   machine.ChangeAdapter(4, [](sim::SimAdapter& a) { a.ipAddresses.push_back(Addr("10.7.0.1", "255.0.0.0", 499)); });
+  // An address bound to two adapters: the table row holds adapter 4's, adapter 1 must keep it too.
+  machine.ChangeAdapter(1, [](sim::SimAdapter& a) { a.ipAddresses.push_back(Addr("192.168.1.11", "255.255.0.0", 198)); });
   StartApp();
-  address_ops::StoreAddressList(Context());
+  address_ops::StoreAddressList(Context(), app::SelectedTarget(Context()));
   EXPECT_EQ(RegistryBytes("IPAddress"), std::string("192.168.1.10\0" "192.168.1.11\0" "10.7.0.1\0\0", 36));
   EXPECT_EQ(RegistryBytes("SubnetMask"), std::string("255.255.255.0\0" "255.255.255.0\0" "255.0.0.0\0\0", 39));
   EXPECT_EQ(LogFrom("开始刷新系统储存..."), (Strings{"开始刷新系统储存...", "储存IP地址成功.", "储存子网掩码成功."}));
+
+  const sim::SimAdapter other = Ethernet(1, u"其他", {});
+  address_ops::StoreAddressList(Context(), app::ChangeTarget{1, other.guid});
+  config::RegistryAccess registry(machine.registry());
+  uint32_t type = 0;
+  const std::string path = address_ops::InterfaceKeyPath(other.guid);
+  EXPECT_EQ(registry.ReadValueBytes(path, "IPAddress", &type), std::string("10.1.0.1\0" "192.168.1.11\0\0", 23));
+  EXPECT_EQ(registry.ReadValueBytes(path, "SubnetMask", &type), std::string("255.255.255.0\0" "255.255.0.0\0\0", 27));
 }
 
-TEST_F(AddressOpsTest, TheStoreWritesNothingWhenTheAdapterShownIsNotTheSelectedOne) {
+TEST_F(AddressOpsTest, TheStoreWritesNothingWhenTheIndexNowNamesAnotherAdapter) {
   StartApp();
-  // The adapter context still names adapter 1 while adapter 4 is selected: its key must not get
-  // adapter 4's addresses.
-  Context().setAdapterContext(app::AdapterContext{Ethernet(1, u"其他", {}).guid, "", ""});
   machine.ClearCalls();
-  address_ops::StoreAddressList(Context());
+  address_ops::StoreAddressList(Context(), app::ChangeTarget{4, Ethernet(1, u"其他", {}).guid});
   EXPECT_EQ(LogFrom("开始刷新系统储存..."), (Strings{"开始刷新系统储存...", "储存IP地址失败！", "储存子网掩码失败！"}));
   EXPECT_FALSE(Called("RegSetValueExA"));
   EXPECT_FALSE(Called("RegCreateKeyA"));
 }
 
-TEST_F(AddressOpsTest, AnAdapterWithoutAddressesStoresEmptyLists) {
-  machine.ChangeAdapter(4, [](sim::SimAdapter& a) { a.ipAddresses = {Addr("0.0.0.0", "0.0.0.0", 0)}; });
+TEST_F(AddressOpsTest, AnAdapterShowingNoAddressOrOnDhcpKeepsItsStoredLists) {
+  machine.WriteInterfaceKey(4);
+  const std::string addresses = std::string("192.168.1.10\0" "192.168.1.11\0\0", 27);
+  ASSERT_EQ(RegistryBytes("IPAddress"), addresses);
+  // The cable is unplugged: the service lists no address, the key still holds the configuration.
+  machine.ChangeAdapter(4, [](sim::SimAdapter& a) { a.operStatus = 2; });
   StartApp();
-  address_ops::StoreAddressList(Context());
-  EXPECT_EQ(RegistryBytes("IPAddress"), std::string("\0\0", 2));
-  EXPECT_EQ(RegistryBytes("SubnetMask"), std::string("\0\0", 2));
-  EXPECT_EQ(LogFrom("开始刷新系统储存..."), (Strings{"开始刷新系统储存...", "储存IP地址成功.", "储存子网掩码成功."}));
+  machine.ClearCalls();
+  address_ops::StoreAddressList(Context(), app::SelectedTarget(Context()));
+  EXPECT_EQ(LogFrom("开始刷新系统储存..."),
+            (Strings{"开始刷新系统储存...", "网卡当前没有可用的IP-地址(网线断开或未获得租约),保留原有的系统储存."}));
+  // With DHCP on the static lists are not the system's: nothing is written, and the log says the
+  // added addresses do not last.
+  machine.ChangeAdapter(4, [](sim::SimAdapter& a) {
+    a.operStatus = 1;
+    a.dhcpEnabled = 1;
+  });
+  app::RefreshAdapters(Context());
+  address_ops::StoreAddressList(Context(), app::SelectedTarget(Context()));
+  EXPECT_EQ(LogFrom("开始刷新系统储存..."),
+            (Strings{"开始刷新系统储存...", "网卡已启用DHCP,添加的IP-地址只保留到下次重启,未写入系统储存."}));
+  EXPECT_FALSE(Called("RegSetValueExA"));
+  EXPECT_EQ(RegistryBytes("IPAddress"), addresses);
+  EXPECT_EQ(RegistryBytes("SubnetMask"), std::string("255.255.255.0\0" "255.255.255.0\0\0", 29));
 }
 
 TEST_F(AddressOpsTest, AKeyThatCannotBeOpenedLogsBothFailures) {
   StartApp();
   machine.FailNext("RegCreateKeyA", 5);
   machine.FailNext("RegCreateKeyA", 5);
-  address_ops::StoreAddressList(Context());
+  address_ops::StoreAddressList(Context(), app::SelectedTarget(Context()));
   EXPECT_EQ(LogFrom("开始刷新系统储存..."), (Strings{"开始刷新系统储存...", "储存IP地址失败！", "储存子网掩码失败！"}));
 }
 
@@ -441,12 +477,61 @@ TEST_F(AddressOpsTest, AnAdapterMissingFromTheRefreshKeepsItsStoredAddresses) {
   StartApp();
   config::RegistryAccess registry(machine.registry());
   ASSERT_EQ(registry.WriteMultiStringText(KeyPath(), "IPAddress", "192.168.1.10"), 1);
+  const app::ChangeTarget target = app::SelectedTarget(Context());
   // The enumeration fails: the refresh finds no adapter, and nothing may be written over the list.
   machine.FailNext("GetAdaptersInfo", 50);
   app::RefreshAdapters(Context());
-  address_ops::StoreAddressList(Context());
+  address_ops::StoreAddressList(Context(), target);
   EXPECT_EQ(LogFrom("开始刷新系统储存..."), (Strings{"开始刷新系统储存...", "储存IP地址失败！", "储存子网掩码失败！"}));
   EXPECT_EQ(RegistryBytes("IPAddress"), std::string("192.168.1.10\0\0", 14));
+}
+
+TEST_F(AddressOpsTest, AnAdditionOnAnUnpluggedAdapterKeepsItsStoredConfiguration) {
+  machine.ChangeAdapter(4, [](sim::SimAdapter& a) { a.ipAddresses[1].mask = "255.255.240.0"; });
+  machine.WriteInterfaceKey(4);
+  machine.ChangeAdapter(4, [](sim::SimAdapter& a) { a.operStatus = 2; });
+  StartApp();
+  ASSERT_EQ(ListRows().size(), 0u);
+  AddThroughWindow("10.0.0.{5-1}");
+  EXPECT_EQ(RegistryBytes("IPAddress"), std::string("192.168.1.10\0" "192.168.1.11\0\0", 27));
+  EXPECT_EQ(RegistryBytes("SubnetMask"), std::string("255.255.255.0\0" "255.255.240.0\0\0", 29));
+  EXPECT_EQ(LogFrom("开始刷新系统储存...").back(), "网卡当前没有可用的IP-地址(网线断开或未获得租约),保留原有的系统储存.");
+}
+
+TEST_F(AddressOpsTest, TheAdditionStoresTheAdapterItStartedOnWhicheverIsSelectedBeforeTheStore) {
+  StartApp();
+  const std::string otherPath = address_ops::InterfaceKeyPath(Ethernet(1, u"其他", {}).guid);
+  // The selector is moved to the other adapter while the addresses are being bound: the refresh
+  // keeps that position, but the store is adapter 4's.
+  bool moved = false;
+  machine.SetCallObserver([&](const std::string& call) {
+    if (!moved && call.rfind("AddIPAddress(", 0) == 0) {
+      moved = true;
+      Main().SetCurrentItem(mw::kSelector, 0);
+    }
+  });
+  AddThroughWindow("10.6.0.{1-2}");
+  machine.SetCallObserver(nullptr);
+  ASSERT_TRUE(moved);
+  EXPECT_EQ(AddressesOf(4), (Strings{"192.168.1.10", "192.168.1.11", "10.6.0.1", "10.6.0.2"}));
+  EXPECT_EQ(RegistryBytes("IPAddress"),
+            std::string("192.168.1.10\0" "192.168.1.11\0" "10.6.0.1\0" "10.6.0.2\0\0", 45));
+  config::RegistryAccess registry(machine.registry());
+  uint32_t type = 0;
+  EXPECT_EQ(registry.ReadValueBytes(otherPath, "IPAddress", &type), "");
+}
+
+TEST_F(AddressOpsTest, AnAdditionOnADhcpAdapterWritesNothingAndSaysTheAddressesDoNotLast) {
+  machine.ChangeAdapter(4, [](sim::SimAdapter& a) { a.dhcpEnabled = 1; });
+  machine.WriteInterfaceKey(4);
+  const std::string stored = RegistryBytes("IPAddress");
+  StartApp();
+  machine.ClearCalls();
+  AddThroughWindow("10.6.0.7");
+  EXPECT_EQ(AddressesOf(4).back(), "10.6.0.7");
+  EXPECT_FALSE(Called("RegSetValueExA"));
+  EXPECT_EQ(RegistryBytes("IPAddress"), stored);
+  EXPECT_EQ(LogFrom("开始刷新系统储存...").back(), "网卡已启用DHCP,添加的IP-地址只保留到下次重启,未写入系统储存.");
 }
 
 TEST_F(AddressOpsTest, DeletingWithNothingSelectedNeitherRefreshesNorStores) {

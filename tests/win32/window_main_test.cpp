@@ -574,7 +574,15 @@ TEST_F(WineMainWindow, SystemMenuItemsRaiseSystemCommandWithTheirIds) {
   EXPECT_EQ(CountEvents(EventKind::SystemCommand), 2);
 }
 
-TEST_F(WineMainWindow, ClosingRaisesDestroyingAndEndsTheMessageLoop) {
+TEST_F(WineMainWindow, ClosingAsksTheHandlerWhichClosesItAndEndsTheMessageLoop) {
+  // Left to itself the window stays: the handler may have work to finish first.
+  SendMessageW(hwnd_, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(IsWindow(hwnd_));
+  EXPECT_EQ(CountEvents(EventKind::CloseRequested), 1);
+  EXPECT_EQ(CountEvents(EventKind::Destroying), 0);
+  onEvent_ = [](platform::Window& window, const Event& event) {
+    if (event.kind == EventKind::CloseRequested) window.Close();
+  };
   SendMessageW(hwnd_, WM_CLOSE, 0, 0);
   EXPECT_FALSE(IsWindow(hwnd_));
   EXPECT_EQ(CountEvents(EventKind::Destroying), 1);

@@ -11,8 +11,8 @@ using platform::ControlKind;
 using platform::Event;
 using platform::EventKind;
 
-HeadlessWindow::HeadlessWindow(platform::WindowSpec layout, platform::EventHandler handler)
-    : spec_(std::move(layout)), handler_(std::move(handler)), title_(spec_.caption) {
+HeadlessWindow::HeadlessWindow(platform::WindowSpec layout, platform::EventHandler handler, bool main)
+    : spec_(std::move(layout)), handler_(std::move(handler)), title_(spec_.caption), main_(main) {
   // The standard system menu of a captioned window, as Windows gives it.
   systemMenu_ = {{0xF120, "还原(&R)", false},  {0xF010, "移动(&M)", false},   {0xF000, "大小(&S)", false},
                  {0xF020, "最小化(&N)", false}, {0xF030, "最大化(&X)", false}, {0, "", false},
@@ -326,9 +326,14 @@ void HeadlessWindow::SendSystemCommand(uintptr_t command, intptr_t lParam) {
   if (own) {
     Raise(Event{EventKind::SystemCommand, "", static_cast<int>(command)});
   } else if ((command & 0xFFF0) == platform::kScClose) {
-    // The default handling of SC_CLOSE: WM_CLOSE, which destroys the window.
-    Raise(Event{EventKind::Destroying, "", 0});
-    Close();
+    // The default handling of SC_CLOSE: WM_CLOSE. The main window leaves it to its handler; a
+    // modal window is destroyed.
+    if (main_) {
+      Raise(Event{EventKind::CloseRequested, "", 0});
+    } else {
+      Raise(Event{EventKind::Destroying, "", 0});
+      Close();
+    }
   }
 }
 
@@ -508,7 +513,7 @@ platform::Window* HeadlessWindowSystem::CreateMainWindow(const platform::WindowS
   HeadlessWindow* window;
   {
     std::lock_guard lock(mutex_);
-    windows_.push_back(std::make_unique<HeadlessWindow>(layout, std::move(handler)));
+    windows_.push_back(std::make_unique<HeadlessWindow>(layout, std::move(handler), true));
     window = windows_.back().get();
     main_ = window;
   }

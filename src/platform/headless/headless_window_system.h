@@ -18,7 +18,7 @@ class HeadlessWindowSystem;
 
 class HeadlessWindow : public platform::Window {
  public:
-  HeadlessWindow(platform::WindowSpec layout, platform::EventHandler handler);
+  HeadlessWindow(platform::WindowSpec layout, platform::EventHandler handler, bool main = false);
 
   // platform::Window
   const platform::WindowSpec& Layout() const override { return spec_; }
@@ -127,6 +127,7 @@ class HeadlessWindow : public platform::Window {
   std::recursive_mutex mutex_;
   std::string title_;
   bool closed_ = false;
+  bool main_ = false;  // the main window asks its handler before it closes
   std::map<std::string, Control> controls_;
   std::map<std::string, bool> menuItems_;
   std::string lastPopup_;

@@ -15,8 +15,12 @@ SimAdapter DisconnectedEthernet() {
   a.connectionName = u"本地连接 2";
   a.physicalAddress = {0x00, 0xE0, 0x4C, 0x68, 0x0F, 0x10};
   a.type = 6;
-  a.dhcpEnabled = 1;
-  a.ipAddresses = {SimAddress{"0.0.0.0", "0.0.0.0", 0}};
+  // A static adapter with its cable unplugged: the system lists no address for it, while its
+  // interface key keeps the configured address, mask and gateway.
+  a.dhcpEnabled = 0;
+  a.ipAddresses = {SimAddress{"172.16.40.8", "255.255.240.0", 7}};
+  a.gateways = {SimAddress{"172.16.32.1", "255.255.255.255", 0x301}};
+  a.dnsServers = {"172.16.32.1"};
   a.netConnectionStatus = 7;
   a.operStatus = 2;
   a.speed = 0;

@@ -14,7 +14,9 @@
 //   class E) or a mask that is not contiguous; ERROR_DEV_NOT_EXIST (55) for an unknown interface;
 //   ERROR_OBJECT_ALREADY_EXISTS (5010) for an address already on the machine. Since Vista the
 //   function adds a unicast address entry and passes on that entry's answer for a duplicate, which
-//   is 5010, not the ERROR_DUP_DOMAINNAME the older documentation names.
+//   is 5010, not the ERROR_DUP_DOMAINNAME the older documentation names. The documentation says
+//   nothing of an adapter whose cable is unplugged; the address is added to it as to any other
+//   (and, like its configured ones, not listed by GetAdaptersInfo until the cable is back).
 // - DeleteIPAddress removes only an address that AddIPAddress created in this run. For any other
 //   context (an address the adapter is configured with, static or DHCP; a context that names no
 //   address, 0 included) it takes no action and answers ERROR_INVALID_PARAMETER (87), the code the
@@ -83,8 +85,11 @@ uint32_t IpHelperSim::GetAdaptersInfo(void* buffer, uint32_t* size) {
   // Records first, then every further node of every list.
   size_t extraNodes = 0;
   for (const auto& a : s_.adapters) {
-    for (const auto* list : {&a.ipAddresses, &a.gateways, &a.dhcpServers, &a.primaryWins, &a.secondaryWins})
+    const bool disconnected = !MediaConnected(a);
+    for (const auto* list : {&a.ipAddresses, &a.gateways, &a.dhcpServers, &a.primaryWins, &a.secondaryWins}) {
+      if (disconnected && (list == &a.ipAddresses || list == &a.gateways)) continue;
       if (list->size() > 1) extraNodes += list->size() - 1;
+    }
   }
   const size_t needed = s_.adapters.size() * sizeof(IpAdapterInfo) + extraNodes * sizeof(IpAddrString);
   if (buffer == nullptr || *size < needed) {
@@ -136,8 +141,11 @@ uint32_t IpHelperSim::GetAdaptersInfo(void* buffer, uint32_t* size) {
         nodeOffset += sizeof(IpAddrString);
       }
     };
-    lay(info.IpAddressList, a.ipAddresses, "0.0.0.0");
-    lay(info.GatewayList, a.gateways, "");
+    // With the cable unplugged the system releases the adapter's addresses and gateways; its
+    // configuration stays in the interface key.
+    const bool disconnected = !MediaConnected(a);
+    lay(info.IpAddressList, disconnected ? std::vector<SimAddress>{} : a.ipAddresses, "0.0.0.0");
+    lay(info.GatewayList, disconnected ? std::vector<SimAddress>{} : a.gateways, "");
     lay(info.DhcpServer, a.dhcpServers, "");
     lay(info.PrimaryWinsServer, a.primaryWins, "");
     lay(info.SecondaryWinsServer, a.secondaryWins, "");
@@ -296,6 +304,7 @@ uint32_t IpHelperSim::GetIfEntry(uint32_t ifIndex, platform::IfRow* row) {
 
 uint32_t IpHelperSim::AddIPAddress(uint32_t address, uint32_t mask, uint32_t ifIndex, uint32_t* nteContext,
                                    uint32_t* nteInstance) {
+  s_.Delay("AddIPAddress");
   std::lock_guard lock(s_.mutex);
   const uint32_t h = NetworkToHost(address);
   const uint32_t m = NetworkToHost(mask);
@@ -324,6 +333,7 @@ uint32_t IpHelperSim::AddIPAddress(uint32_t address, uint32_t mask, uint32_t ifI
 }
 
 uint32_t IpHelperSim::DeleteIPAddress(uint32_t nteContext) {
+  s_.Delay("DeleteIPAddress");
   std::lock_guard lock(s_.mutex);
   auto finish = [&](uint32_t code) {
     s_.Record("DeleteIPAddress(" + std::to_string(nteContext) + ") -> " + std::to_string(code));
@@ -346,6 +356,7 @@ uint32_t IpHelperSim::DeleteIPAddress(uint32_t nteContext) {
 }
 
 bool IpHelperSim::SendEcho(uint32_t address, uint32_t timeoutMs) {
+  s_.Delay("IcmpSendEcho");
   std::lock_guard lock(s_.mutex);
   const uint32_t h = NetworkToHost(address);
   bool reply = false;

@@ -1,4 +1,5 @@
 // The simulated machine: building it, observing it, recording and failure injection.
+#include <chrono>
 #include "platform/sim/machine.h"
 
 #include "platform/sim/sim_state.h"
@@ -50,12 +51,33 @@ Machine::State::State() {
 Machine::State::~State() = default;
 
 std::optional<uint32_t> Machine::State::TakeFailure(const std::string& operation) {
+  if (ended) return kProcessEndedCode;
   auto it = failures.find(operation);
   if (it == failures.end() || it->second.empty()) return std::nullopt;
   uint32_t code = it->second.front();
   it->second.pop_front();
   if (it->second.empty()) failures.erase(it);
   return code;
+}
+
+void Machine::State::End() {
+  {
+    std::lock_guard lock(endMutex);
+    ended = true;
+  }
+  endSignal.notify_all();
+}
+
+void Machine::State::Delay(const std::string& operation) {
+  uint32_t milliseconds = 0;
+  {
+    std::lock_guard lock(mutex);
+    auto it = latencies.find(operation);
+    if (it == latencies.end()) return;
+    milliseconds = it->second;
+  }
+  std::unique_lock lock(endMutex);
+  endSignal.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return ended.load(); });
 }
 
 SimAdapter* Machine::State::FindAdapter(uint32_t index) {
@@ -75,6 +97,7 @@ bool Machine::State::ContextInUse(uint32_t context) const {
 
 bool Machine::State::AddressBound(uint32_t hostOrder) const {
   for (const auto& a : adapters) {
+    if (!MediaConnected(a)) continue;
     for (const auto& address : a.ipAddresses) {
       uint32_t h = 0;
       if (address.context != 0 && ParseDotted(address.address, &h) && h == hostOrder) return true;
@@ -293,6 +316,21 @@ void Machine::FailNext(const std::string& operation, uint32_t code) {
 void Machine::SetCallObserver(std::function<void(const std::string&)> observer) {
   std::lock_guard lock(state_->mutex);
   state_->callObserver = std::move(observer);
+}
+
+void Machine::EndProcessAfterCalls(size_t calls) {
+  std::lock_guard lock(state_->mutex);
+  state_->endAfterCalls = calls;
+}
+
+bool Machine::ProcessEnded() const { return state_->ended; }
+
+void Machine::SetLatency(const std::string& operation, uint32_t milliseconds) {
+  std::lock_guard lock(state_->mutex);
+  if (milliseconds == 0)
+    state_->latencies.erase(operation);
+  else
+    state_->latencies[operation] = milliseconds;
 }
 
 void Machine::WaitForThreads() {

@@ -45,7 +45,10 @@ struct SimAdapter {
   std::vector<std::string> dnsServers;
   // Live facts.
   int32_t netConnectionStatus = 2;  // Win32_NetworkAdapter.NetConnectionStatus
-  uint32_t operStatus = 1;          // GetAdaptersAddresses OperStatus
+  // GetAdaptersAddresses OperStatus. Anything but 1 (up) is media disconnected: GetAdaptersInfo
+  // then lists the all-zero address with context 0 and no gateway, as the system does for an
+  // unplugged cable, while `ipAddresses` and the interface key keep the configuration.
+  uint32_t operStatus = 1;
   uint64_t speed = 100000000;       // bits per second
   uint32_t mtu = 1500;
   // Instrumentation facts.
@@ -65,6 +68,9 @@ inline constexpr int32_t kCoEClassString = static_cast<int32_t>(0x800401F3u);
 inline constexpr int32_t kDispEUnknownName = static_cast<int32_t>(0x80020006u);
 inline constexpr int32_t kScriptESyntax = static_cast<int32_t>(0x800A03EAu);       // VBScript 1002
 inline constexpr int32_t kScriptEInvalidCall = static_cast<int32_t>(0x800A0005u);  // bad argument / language
+// What every call answers once the simulated process has ended: HRESULT_FROM_WIN32 of
+// ERROR_PROCESS_ABORTED, a failure both as a Win32 code and as an HRESULT.
+inline constexpr uint32_t kProcessEndedCode = 0x8007042Bu;
 
 class Machine {
  public:
@@ -130,14 +136,28 @@ class Machine {
   void FailNext(const std::string& operation, uint32_t code);
   // Runs `observer` with each call's text as it is recorded: on the calling thread, with the
   // machine's lock held, after the call has done its work. A test sees from there what the program
-  // shows while it calls the service; the observer must not call the machine. Null removes it.
+  // shows while it calls the service, and may act as a user would at that moment: the lock is
+  // recursive, and calls the program makes from the observer are recorded and observed too (an
+  // observer guards against its own re-entry). Null removes it.
   void SetCallObserver(std::function<void(const std::string&)> observer);
+
+  // The process ends abruptly (as when it is killed, or the power fails) right after the `calls`-th
+  // recorded call from now has done its work. From the end on, as after TerminateOwnProcess, no
+  // call of any thread has an effect: each fails with kProcessEndedCode (or false), starts no
+  // thread and is not recorded, so the machine stays as the process left it.
+  void EndProcessAfterCalls(size_t calls);
+  bool ProcessEnded() const;
+  // Every call of `operation` takes `milliseconds` before it does its work, without holding up
+  // other threads' calls; the end of the process cuts the wait short. 0 removes the latency.
+  // Operations with a latency: AddIPAddress, DeleteIPAddress, IcmpSendEcho, RegSetValueExA.
+  void SetLatency(const std::string& operation, uint32_t milliseconds);
 
   // Threads started through the kernel service: wait until all have ended.
   void WaitForThreads();
 
   // --- observing the machine ---
-  // The exit code of TerminateOwnProcess, if it was called (the process goes on).
+  // The exit code of TerminateOwnProcess, if it was called. The process has ended then: see
+  // EndProcessAfterCalls.
   std::optional<uint32_t> TerminatedWith() const;
   // The flags of the last SetProcessDepPolicy call, if any.
   std::optional<uint32_t> ProcessDepPolicy() const;

@@ -110,6 +110,7 @@ int32_t RegistrySim::QueryValue(platform::RegKey key, const std::string& valueNa
 
 int32_t RegistrySim::SetValue(platform::RegKey key, const std::string& valueName, uint32_t type,
                               const uint8_t* data, uint32_t size) {
+  s_.Delay("RegSetValueExA");
   std::lock_guard lock(s_.mutex);
   auto finish = [&](int32_t code) {
     s_.Record("RegSetValueExA(" + Hex(key) + ", " + valueName + ", " + std::to_string(type) + ", " +

@@ -49,6 +49,7 @@ bool SocketsSim::GetHostByName(const std::string& name, std::vector<uint32_t>* a
       if (name.empty() || EqualsIgnoreCase(name, s_.hostName)) {
         ok = true;
         for (const auto& a : s_.adapters) {
+          if (!MediaConnected(a)) continue;
           for (const auto& address : a.ipAddresses) {
             uint32_t h = 0;
             if (address.context != 0 && ParseDotted(address.address, &h) && h != 0)
@@ -216,8 +217,11 @@ bool KernelSim::SetProcessDepPolicy(uint32_t flags) {
 
 void KernelSim::TerminateOwnProcess(uint32_t exitCode) {
   std::lock_guard lock(s_.mutex);
-  if (!s_.TakeFailure("TerminateProcess")) s_.terminatedWith = exitCode;
+  if (s_.ended) return;
+  const bool ends = !s_.TakeFailure("TerminateProcess");
+  if (ends) s_.terminatedWith = exitCode;
   s_.Record("TerminateProcess(" + std::to_string(exitCode) + ")");
+  if (ends) s_.End();
 }
 
 std::string KernelSim::WideToMultiByte(std::u16string_view text, uint32_t codePage) {

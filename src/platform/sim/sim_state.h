@@ -2,6 +2,7 @@
 // objects that answer through it. Only the sim's own sources include this header.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -129,6 +130,15 @@ struct Machine::State {
   std::function<void(const std::string&)> callObserver;
   std::map<std::string, std::deque<uint32_t>> failures;
 
+  // The end of the simulated process (TerminateOwnProcess, or EndProcessAfterCalls running out):
+  // from then on no call of any thread has an effect or is recorded. Set with the lock held; read
+  // without it by calls waiting out their latency.
+  std::atomic<bool> ended{false};
+  size_t endAfterCalls = 0;  // 0: no end planned
+  std::map<std::string, uint32_t> latencies;  // operation -> milliseconds
+  std::mutex endMutex;
+  std::condition_variable endSignal;
+
   // Threads of the kernel service; their own lock so that waiting never blocks the services.
   std::mutex threadMutex;
   std::condition_variable threadsDone;
@@ -145,11 +155,22 @@ struct Machine::State {
 
   // --- used with the lock held ---
   void Record(std::string call) {
-    calls.push_back(std::move(call));
-    if (callObserver) callObserver(calls.back());
+    if (ended) return;
+    calls.push_back(call);
+    if (endAfterCalls > 0 && --endAfterCalls == 0) End();
+    // A copy: the observer may call the machine, which records further calls.
+    if (callObserver) {
+      auto observer = callObserver;
+      observer(call);
+    }
   }
-  // Takes the next injected failure of `operation`, if any.
+  // Takes the next injected failure of `operation`, if any. After the end of the process every
+  // operation fails with kProcessEndedCode and does nothing.
   std::optional<uint32_t> TakeFailure(const std::string& operation);
+  void End();
+  // Waits out the latency set for `operation`, or until the process ends. Called before the lock
+  // is taken, so that a slow call holds up only its own thread.
+  void Delay(const std::string& operation);
   SimAdapter* FindAdapter(uint32_t index);
   // Contexts in use on any adapter's address lists.
   bool ContextInUse(uint32_t context) const;
@@ -287,6 +308,9 @@ bool CivilFromSeconds(int64_t seconds, platform::DateTime* out);
 // The script engine's default date text of a time value (milliseconds since 1970 UTC) in a zone
 // `offsetMinutes` east of UTC, e.g. "Thu Jan 1 08:00:00 UTC+0800 1970".
 std::string ScriptDateText(int64_t milliseconds, int offsetMinutes);
+
+// False while the adapter's cable is unplugged: its configured addresses are not bound then.
+inline bool MediaConnected(const SimAdapter& adapter) { return adapter.operStatus == platform::kIfOperStatusUp; }
 
 // The usable addresses of an adapter (nonzero context) and their masks, in list order.
 void UsableAddresses(const SimAdapter& adapter, std::vector<std::string>* addresses, std::vector<std::string>* masks);

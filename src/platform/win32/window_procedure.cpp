@@ -80,7 +80,11 @@ LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       }
       break;
     case WM_CLOSE:
-      DestroyNow();
+      // The main window's handler decides (it may have work to finish first); a modal window goes.
+      if (modal_)
+        DestroyNow();
+      else
+        Raise(Event{EventKind::CloseRequested, "", 0});
       return 0;
     case WM_DESTROY:
       closed_ = true;
