@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "app/app_context.h"
+#include "app/program_end.h"
 #include "info/about_box.h"
 #include "info/update_check.h"
 
@@ -48,8 +49,8 @@ bool MenuFilterProc(app::AppContext& context, platform::Window& window, const pl
     context.services.windows.ProcessPendingEvents();
   } else if (message.message == platform::kWmCommand) {
     if (message.wParam == kEndProgramCommand) {
-      // The program's end of run, as when its window is closed.
-      context.services.kernel.TerminateOwnProcess(0);
+      // The program's end of run, as when its window is closed: a running change finishes first.
+      app::CloseMainWindow(context);
       return false;
     }
     if (message.wParam == kForwardedCommand || message.wParam == platform::kScMove ||

@@ -338,6 +338,25 @@ void Machine::WaitForThreads() {
   state_->threadsDone.wait(lock, [&] { return state_->runningThreads == 0; });
 }
 
+std::optional<std::string> Machine::LocalMachineValue(const std::string& key, const std::string& valueName) const {
+  std::lock_guard lock(state_->mutex);
+  const RegNode* node = &state_->roots[platform::kHkeyLocalMachine - platform::kHkeyClassesRoot];
+  size_t start = 0;
+  while (node != nullptr && start <= key.size()) {
+    size_t end = key.find('\\', start);
+    if (end == std::string::npos) end = key.size();
+    if (end > start) {
+      auto it = node->children.find(FoldCase(key.substr(start, end - start)));
+      node = it == node->children.end() ? nullptr : it->second.get();
+    }
+    start = end + 1;
+  }
+  if (node == nullptr) return std::nullopt;
+  auto it = node->values.find(FoldCase(valueName));
+  if (it == node->values.end()) return std::nullopt;
+  return it->second.data;
+}
+
 std::optional<uint32_t> Machine::TerminatedWith() const {
   std::lock_guard lock(state_->mutex);
   return state_->terminatedWith;

@@ -161,6 +161,9 @@ class Machine {
   std::optional<uint32_t> TerminatedWith() const;
   // The flags of the last SetProcessDepPolicy call, if any.
   std::optional<uint32_t> ProcessDepPolicy() const;
+  // A value of the hive as it stands, read without a service call (so also after the end of the
+  // process): `key` below HKEY_LOCAL_MACHINE, e.g. "SYSTEM\\CurrentControlSet\\...".
+  std::optional<std::string> LocalMachineValue(const std::string& key, const std::string& valueName) const;
   // The clipboard's text, if it holds one.
   std::optional<std::string> ClipboardText() const;
   // Initialisations of the component object library on the calling thread still open.

@@ -1,0 +1,263 @@
+// Ending the program while an addition or a deletion runs: a user's close lets it finish, and an
+// abrupt end at any service call leaves the stored lists whole.
+#include <chrono>
+#include <memory>
+
+#include "app_fixture.h"
+
+namespace corvane::testing {
+namespace {
+
+using Strings = std::vector<std::string>;
+namespace aw = app::add_window;
+
+// One run of the program on a fresh machine: adapter 4 with two configured addresses, stored in its
+// interface key, and another adapter.
+struct Program {
+  Program() {
+    machine.AddAdapter(Ethernet(1, u"其他", {"10.1.0.1"}));
+    machine.AddAdapter(Ethernet(4, u"本地连接", {"192.168.1.10", "192.168.1.11"}));
+    machine.WriteInterfaceKey(4);
+    app = std::make_unique<app::Application>(services);
+    app->Start();
+    machine.WaitForThreads();
+  }
+  ~Program() { machine.WaitForThreads(); }
+
+  headless::HeadlessWindow& Main() { return *windows.mainWindow(); }
+
+  // Opens the add window, types the lines and confirms.
+  void Add(const std::string& lines) {
+    ASSERT_TRUE(Main().ChooseMenuItem(mw::kMenuAdd));
+    headless::HeadlessWindow* w = windows.topModal();
+    ASSERT_NE(w, nullptr);
+    w->Type(aw::kAddresses, lines);
+    w->Click(aw::kConfirm);
+  }
+  // Selects the rows of the given addresses and deletes them.
+  void Delete(const Strings& addresses) {
+    std::vector<int> rows;
+    const auto all = Main().Rows(mw::kAddressList);
+    for (size_t i = 0; i < all.size(); ++i)
+      if (std::find(addresses.begin(), addresses.end(), all[i][1]) != addresses.end()) rows.push_back(static_cast<int>(i));
+    ASSERT_EQ(rows.size(), addresses.size());
+    Main().SelectRows(mw::kAddressList, rows);
+    Main().ChooseMenuItem(mw::kMenuDelete);
+  }
+
+  // The stored lists of adapter 4, one entry each, as the hive holds them.
+  std::pair<Strings, Strings> Stored() {
+    const std::string key =
+        "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\" + Ethernet(4, u"", {}).guid;
+    auto entries = [&](const char* value) {
+      Strings out = text::Split(machine.LocalMachineValue(key, value).value_or(""), std::string(1, '\0'));
+      while (!out.empty() && out.back().empty()) out.pop_back();
+      return out;
+    };
+    return {entries("IPAddress"), entries("SubnetMask")};
+  }
+  // What adapter 4 has bound, and the masks.
+  std::pair<Strings, Strings> Bound() {
+    std::pair<Strings, Strings> out;
+    for (const auto& a : machine.Adapters())
+      if (a.index == 4)
+        for (const auto& address : a.ipAddresses)
+          if (address.context != 0) {
+            out.first.push_back(address.address);
+            out.second.push_back(address.mask);
+          }
+    return out;
+  }
+
+  Strings Log() {
+    Strings messages;
+    for (const std::string& line : text::Split(Main().Text(mw::kLog), "\r\n")) {
+      int colon = text::Find(line, "：");
+      messages.push_back(colon > 0 ? text::Middle(line, colon + 2) : line);
+    }
+    return messages;
+  }
+  bool Logged(const std::string& line) {
+    Strings log = Log();
+    return std::find(log.begin(), log.end(), line) != log.end();
+  }
+  int CallsOf(const std::string& prefix) {
+    int n = 0;
+    for (const auto& c : machine.Calls()) n += c.rfind(prefix, 0) == 0 ? 1 : 0;
+    return n;
+  }
+
+  // Closes the main window as the user does when the `k`-th call from now has been made.
+  void CloseAtCall(size_t k) {
+    closeAt_ = k;
+    machine.SetCallObserver([this](const std::string&) {
+      if (closeAt_ == 0 || --closeAt_ != 0) return;
+      Main().CloseByUser();
+    });
+  }
+
+  sim::Machine machine;
+  headless::HeadlessWindowSystem windows;
+  platform::Services services{machine.ipHelper(), machine.router(),   machine.registry(),
+                              machine.automation(), machine.sockets(), machine.clipboard(),
+                              machine.internet(),   windows,           machine.kernel()};
+  std::unique_ptr<app::Application> app;
+  size_t closeAt_ = 0;
+};
+
+const std::string kFinishing = "正在退出,当前操作完成并储存后程序将关闭...";
+
+TEST(ProgramEnd, WithNothingRunningClosingEndsTheProcessAtOnce) {
+  Program p;
+  p.machine.ClearCalls();
+  ASSERT_TRUE(p.Main().CloseByUser());
+  EXPECT_EQ(p.machine.TerminatedWith(), std::optional<uint32_t>(0));
+  EXPECT_EQ(p.machine.Calls(), Strings{"TerminateProcess(0)"});
+  EXPECT_TRUE(p.Main().closed());
+  EXPECT_FALSE(p.Logged(kFinishing));
+}
+
+TEST(ProgramEnd, AClosedAdditionStopsBeforeItsNextAddressThenStoresWhatWasBoundAndEnds) {
+  Program p;
+  // The close comes while the second address is being bound.
+  int binds = 0;
+  p.machine.SetCallObserver([&](const std::string& call) {
+    if (call.rfind("AddIPAddress(", 0) == 0 && ++binds == 2) p.Main().CloseByUser();
+  });
+  p.Add("10.6.0.{1-9}");
+  p.machine.WaitForThreads();
+  EXPECT_EQ(p.CallsOf("AddIPAddress("), 2);
+  EXPECT_TRUE(p.Logged(kFinishing));
+  EXPECT_TRUE(p.Logged("添加IP完成，添加成功2，添加失败0。"));
+  EXPECT_EQ(p.Log().back(), "储存子网掩码成功.");
+  EXPECT_EQ(p.Stored().first, (Strings{"192.168.1.10", "192.168.1.11", "10.6.0.1", "10.6.0.2"}));
+  EXPECT_EQ(p.Stored(), p.Bound());
+  // The process ended after the store, not before.
+  const Strings calls = p.machine.Calls();
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ(calls.back(), "TerminateProcess(0)");
+  EXPECT_EQ(p.machine.TerminatedWith(), std::optional<uint32_t>(0));
+  EXPECT_TRUE(p.Main().closed());
+}
+
+TEST(ProgramEnd, AClosedDeletionStopsBeforeItsNextAddressThenStoresWhatIsLeftAndEnds) {
+  Program p;
+  p.Add("10.6.0.{1-3}");
+  p.machine.WaitForThreads();
+  // The deletion lets the window run its events after every row: the close arrives there.
+  bool closed = false;
+  p.windows.SetPendingEventsHook([&] {
+    if (!closed && p.CallsOf("DeleteIPAddress(") == 1) {
+      closed = true;
+      p.Main().CloseByUser();
+    }
+  });
+  p.Delete({"10.6.0.1", "10.6.0.2", "10.6.0.3"});
+  p.windows.SetPendingEventsHook(nullptr);
+  EXPECT_EQ(p.CallsOf("DeleteIPAddress("), 1);
+  EXPECT_TRUE(p.Logged("删除选中项目完成,共计选中3条,符合启用条件1条,其中成功1 失败0."));
+  EXPECT_EQ(p.Stored().first, (Strings{"192.168.1.10", "192.168.1.11", "10.6.0.2", "10.6.0.3"}));
+  EXPECT_EQ(p.Stored(), p.Bound());
+  EXPECT_EQ(p.machine.TerminatedWith(), std::optional<uint32_t>(0));
+}
+
+TEST(ProgramEnd, AServiceCallThatHangsIsNotWaitedForPastTheCloseTimeout) {
+  Program p;
+  p.app->context().closeTimeout = std::chrono::milliseconds(100);
+  bool closed = false;
+  p.machine.SetCallObserver([&](const std::string& call) {
+    if (closed || call.rfind("AddIPAddress(", 0) != 0) return;
+    closed = true;
+    // The store after the close hangs.
+    p.machine.SetLatency("RegSetValueExA", 60000);
+    p.Main().CloseByUser();
+  });
+  const auto start = std::chrono::steady_clock::now();
+  p.Add("10.6.0.{1-9}");
+  p.machine.WaitForThreads();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  EXPECT_EQ(p.machine.TerminatedWith(), std::optional<uint32_t>(0));
+  // The hanging write never happened: the stored lists are the old ones, whole.
+  EXPECT_EQ(p.Stored().first, (Strings{"192.168.1.10", "192.168.1.11"}));
+  EXPECT_EQ(p.Stored().second.size(), 2u);
+}
+
+// Runs `change` once to count its calls, then once more for every call, ended there by `end`.
+void AtEveryCall(const std::function<void(Program&)>& prepare, const std::function<void(Program&)>& change,
+                 const std::function<void(Program&, size_t)>& end,
+                 const std::function<void(Program&, size_t)>& check) {
+  size_t calls = 0;
+  {
+    Program p;
+    prepare(p);
+    p.machine.ClearCalls();
+    change(p);
+    p.machine.WaitForThreads();
+    calls = p.machine.Calls().size();
+  }
+  ASSERT_GT(calls, 10u);
+  for (size_t k = 1; k <= calls; ++k) {
+    Program p;
+    prepare(p);
+    end(p, k);
+    change(p);
+    p.machine.WaitForThreads();
+    check(p, k);
+    if (::testing::Test::HasFailure()) return;
+  }
+}
+
+// An abrupt end (the process killed, the power gone) at any call: the stored lists are the old ones
+// or the complete new ones, of equal length, never emptied.
+void ExpectWholeLists(Program& p, size_t k, const Strings& before, const Strings& after) {
+  const auto [addresses, masks] = p.Stored();
+  EXPECT_EQ(addresses.size(), masks.size()) << "ended after call " << k;
+  EXPECT_TRUE(addresses == before || addresses == after) << "ended after call " << k;
+}
+
+TEST(ProgramEnd, AnAdditionEndedAbruptlyAtAnyCallLeavesTheOldOrTheNewListsWhole) {
+  const Strings before{"192.168.1.10", "192.168.1.11"};
+  const Strings after{"192.168.1.10", "192.168.1.11", "10.6.0.1", "10.6.0.2", "10.6.0.3"};
+  AtEveryCall([](Program&) {}, [](Program& p) { p.Add("10.6.0.{1-3}"); },
+              [](Program& p, size_t k) { p.machine.EndProcessAfterCalls(k); },
+              [&](Program& p, size_t k) { ExpectWholeLists(p, k, before, after); });
+}
+
+TEST(ProgramEnd, ADeletionEndedAbruptlyAtAnyCallLeavesTheOldOrTheNewListsWhole) {
+  const Strings before{"192.168.1.10", "192.168.1.11", "10.6.0.1", "10.6.0.2", "10.6.0.3"};
+  const Strings after{"192.168.1.10", "192.168.1.11", "10.6.0.2"};
+  auto prepare = [](Program& p) {
+    p.Add("10.6.0.{1-3}");
+    p.machine.WaitForThreads();
+  };
+  AtEveryCall(prepare, [](Program& p) { p.Delete({"10.6.0.1", "10.6.0.3"}); },
+              [](Program& p, size_t k) { p.machine.EndProcessAfterCalls(k); },
+              [&](Program& p, size_t k) { ExpectWholeLists(p, k, before, after); });
+}
+
+// A user's close at any call: the change finishes its store, and the stored lists are what the
+// adapter has bound when the process ends.
+TEST(ProgramEnd, AnAdditionClosedAtAnyCallStoresExactlyWhatIsBound) {
+  AtEveryCall([](Program&) {}, [](Program& p) { p.Add("10.6.0.{1-3}"); },
+              [](Program& p, size_t k) { p.CloseAtCall(k); },
+              [](Program& p, size_t k) {
+                EXPECT_EQ(p.Stored(), p.Bound()) << "closed at call " << k;
+                EXPECT_EQ(p.machine.TerminatedWith(), std::optional<uint32_t>(0)) << "closed at call " << k;
+              });
+}
+
+TEST(ProgramEnd, ADeletionClosedAtAnyCallStoresExactlyWhatIsBound) {
+  auto prepare = [](Program& p) {
+    p.Add("10.6.0.{1-3}");
+    p.machine.WaitForThreads();
+  };
+  AtEveryCall(prepare, [](Program& p) { p.Delete({"10.6.0.1", "10.6.0.3"}); },
+              [](Program& p, size_t k) { p.CloseAtCall(k); },
+              [](Program& p, size_t k) {
+                EXPECT_EQ(p.Stored(), p.Bound()) << "closed at call " << k;
+                EXPECT_EQ(p.machine.TerminatedWith(), std::optional<uint32_t>(0)) << "closed at call " << k;
+              });
+}
+
+}  // namespace
+}  // namespace corvane::testing
