@@ -115,11 +115,11 @@ void InitTcpipDialog(app::AppContext& context, platform::Window& dialog) {
 }
 
 void ConfirmTcpipDialog(app::AppContext& context, platform::Window& dialog) {
-  OkSequence sequence(dialog);
   platform::Automation& automation = context.services.automation;
   platform::WindowSystem& windows = context.services.windows;
   platform::Window& main = *context.window;
   if (dialog.IsChecked(td::kAutomatic)) {
+    OkSequence sequence(dialog);
     DhcpOutcome outcome;
     int result = 0;
     {
@@ -128,15 +128,25 @@ void ConfirmTcpipDialog(app::AppContext& context, platform::Window& dialog) {
     }
     app::AppendLog(context, DhcpLogLine(main.Text(mw::kSelector), result, outcome));
   } else if (dialog.IsChecked(td::kStatic)) {
-    StaticOutcome outcome;
     const std::string name = main.Text(mw::kSelector);
+    const std::string address = dialog.Text(td::kIp);
+    const std::string mask = dialog.Text(td::kMask);
+    const std::string gateway = dialog.Text(td::kGateway);
+    const std::string preferredDns = dialog.Text(td::kPreferredDns);
+    const std::string alternateDns = dialog.Text(td::kAlternateDns);
+    // The script sets the address, the gateway and the DNS servers one after the other, and a
+    // refused address would leave the others changed: the address and mask are checked first.
+    const StaticValuesFault fault = CheckStaticValues(address, mask);
+    if (fault != StaticValuesFault::None) {
+      // The dialog stays open with what was typed, to be corrected: closed, the typed values would
+      // be lost, and reopened it shows the adapter's present ones. Nothing was changed.
+      app::AppendLog(context, RefusedValuesLogLine(name, fault));
+      return;
+    }
+    OkSequence sequence(dialog);
+    StaticOutcome outcome;
     {
       Apartment apartment(automation);
-      const std::string address = dialog.Text(td::kIp);
-      const std::string mask = dialog.Text(td::kMask);
-      const std::string gateway = dialog.Text(td::kGateway);
-      const std::string preferredDns = dialog.Text(td::kPreferredDns);
-      const std::string alternateDns = dialog.Text(td::kAlternateDns);
       outcome = ApplyStaticConfiguration(automation, windows, name, address, mask, gateway, preferredDns,
                                          alternateDns);
     }

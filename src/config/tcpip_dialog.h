@@ -19,7 +19,8 @@ void OnTcpipDialogEvent(app::AppContext& context, platform::Window& dialog, cons
 void InitTcpipDialog(app::AppContext& context, platform::Window& dialog);
 // The eight controls automatic addressing switches off (the DNS labels are not among them).
 void SetStaticGroupEnabled(platform::Window& dialog, bool enabled);
-// Applies the choice, logs the outcome and closes the dialog; OK stays disabled meanwhile.
+// Applies the choice, logs the outcome and closes the dialog; OK stays disabled meanwhile. A
+// static address or mask that is refused is logged, nothing runs and the dialog stays open.
 void ConfirmTcpipDialog(app::AppContext& context, platform::Window& dialog);
 
 }  // namespace corvane::config
