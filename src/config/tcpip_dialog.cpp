@@ -89,6 +89,11 @@ void SetStaticGroupEnabled(platform::Window& dialog, bool enabled) {
 }
 
 void InitTcpipDialog(app::AppContext& context, platform::Window& dialog) {
+  // The walk of the address table below lets the window process its events: OK stays disabled
+  // until every field holds the adapter's values, so that an Enter typed ahead cannot confirm
+  // half-filled fields. Should the start-up fail, it stays disabled and the dialog can only be
+  // cancelled.
+  dialog.SetEnabled(td::kOk, false);
   const app::AdapterContext adapter = context.adapterContext();
   dialog.SetText(td::kPreferredDns, adapter.preferredDns);
   dialog.SetText(td::kAlternateDns, adapter.alternateDns.empty() ? kFallbackAlternateDns : adapter.alternateDns);
@@ -112,9 +117,13 @@ void InitTcpipDialog(app::AppContext& context, platform::Window& dialog) {
   dialog.SetText(td::kGateway,
                  ReadInterfaceGateway(context.registry, adapter.adapterName, dhcp ? "DhcpDefaultGateway" : "DefaultGateway"));
   SetStaticGroupEnabled(dialog, !dhcp);
+  dialog.SetEnabled(td::kOk, true);
 }
 
 void ConfirmTcpipDialog(app::AppContext& context, platform::Window& dialog) {
+  // OK is disabled while the start-up fills the fields and while a choice is applied; a press
+  // that reaches the handler all the same (a command sent to the dialog) does nothing.
+  if (!dialog.IsEnabled(td::kOk)) return;
   platform::Automation& automation = context.services.automation;
   platform::WindowSystem& windows = context.services.windows;
   platform::Window& main = *context.window;

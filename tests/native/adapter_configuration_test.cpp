@@ -1,6 +1,7 @@
 // Adapter configuration: the script host, the static configuration procedure and DHCP through the
 // instrumentation service, the addressing-state lookups and the TCP/IPv4 properties dialog, on
 // the simulated machine with headless windows.
+#include <algorithm>
 #include <optional>
 
 #include "app/adapter_view.h"
@@ -565,6 +566,43 @@ TEST_F(DialogTest, AnUnusableAddressOrMaskChangesNothingAndAUsableOneStillApplie
   EXPECT_EQ(ConfigurationOf(machine.Adapters()[0]),
             (Strings{"dhcp 0", "ip 192.168.1.11/255.255.255.128", "gateway 192.168.1.1", "dns 8.8.8.8",
                      "dns 114.114.114.114"}));
+}
+
+// The start-up lets the window process events while it walks the address table, before the
+// address, mask, addressing choice and gateway are filled: OK pressed then (an Enter typed ahead)
+// must not confirm empty fields.
+TEST_F(DialogTest, OkDoesNothingUntilTheStartUpHasFilledEveryField) {
+  StartApp();
+  const Strings configured = ConfigurationOf(machine.Adapters()[0]);
+  const size_t before = Log().size();
+  headless::HeadlessWindow* dialog = nullptr;
+  int rounds = 0;
+  windows.SetPendingEventsHook([&] {
+    if (windows.topModal() == nullptr) return;
+    dialog = windows.topModal();
+    ++rounds;
+    EXPECT_FALSE(dialog->Click(td::kOk));
+    // A command that reaches the handler all the same.
+    dialog->Raise(platform::Event{platform::EventKind::Clicked, td::kOk, 0});
+  });
+  // OK as it is at each service call of the start-up: the lookups after the walk come before the
+  // gateway is filled.
+  std::vector<bool> okAtCalls;
+  machine.SetCallObserver([&](const std::string&) {
+    if (headless::HeadlessWindow* starting = windows.topModal()) okAtCalls.push_back(starting->IsEnabled(td::kOk));
+  });
+  ASSERT_TRUE(Main().ChooseMenuItem(mw::kMenuProperties));
+  machine.SetCallObserver(nullptr);
+  windows.SetPendingEventsHook(nullptr);
+  ASSERT_GT(rounds, 0);
+  EXPECT_FALSE(okAtCalls.empty());
+  EXPECT_EQ(std::count(okAtCalls.begin(), okAtCalls.end(), true), 0);
+  EXPECT_FALSE(dialog->closed());
+  EXPECT_EQ(LogAfter(before), Strings{});
+  EXPECT_EQ(ConfigurationOf(machine.Adapters()[0]), configured);
+
+  EXPECT_TRUE(dialog->IsEnabled(td::kOk));
+  EXPECT_EQ(dialog->Text(td::kGateway), "192.168.1.1");
 }
 
 TEST_F(DialogTest, ValuesThatAreNoAddressesNeverReachTheScript) {
