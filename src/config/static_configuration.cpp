@@ -1,5 +1,6 @@
 #include "config/static_configuration.h"
 
+#include "common/ipv4.h"
 #include "common/text.h"
 #include "config/management.h"
 #include "config/script_host.h"
@@ -62,6 +63,21 @@ bool IsScriptValue(const std::string& value) {
   return i == value.size();
 }
 
+StaticValuesFault CheckStaticValues(const std::string& address, const std::string& mask) {
+  uint32_t value = 0;
+  const bool addressOk = ipv4::ParseDottedAddress(address, &value) && ipv4::IsUnicastAddress(value);
+  const bool maskOk = ipv4::IsUsableMaskText(mask);
+  if (addressOk) return maskOk ? StaticValuesFault::None : StaticValuesFault::Mask;
+  return maskOk ? StaticValuesFault::Address : StaticValuesFault::AddressAndMask;
+}
+
+std::string RefusedValuesLogLine(const std::string& name, StaticValuesFault fault) {
+  const char* what = "IP地址和子网掩码";
+  if (fault == StaticValuesFault::Address) what = "IP地址";
+  if (fault == StaticValuesFault::Mask) what = "子网掩码";
+  return name + " 修改为静态IP失败！" + what + "无效,未做任何修改.";
+}
+
 namespace {
 
 std::string ResultText(ScriptHost& host, const char* variable) {
@@ -79,6 +95,10 @@ StaticOutcome ApplyStaticConfiguration(platform::Automation& automation, platfor
                                        const std::string& gateway, const std::string& preferredDns,
                                        const std::string& alternateDns) {
   StaticOutcome outcome;
+  if (CheckStaticValues(address, mask) != StaticValuesFault::None) {
+    outcome.kind = StaticOutcome::Kind::Refused;
+    return outcome;
+  }
   for (const std::string* value : {&address, &mask, &gateway, &preferredDns, &alternateDns}) {
     if (!IsScriptValue(*value)) {
       outcome.kind = StaticOutcome::Kind::Refused;

@@ -27,10 +27,21 @@ std::string FillSetIpIndex(const std::string& procedure, int32_t index);
 // numbers 0-255 (one to three digits each) and nothing else.
 bool IsScriptValue(const std::string& value);
 
+// What is wrong with the address and mask given for a static configuration.
+enum class StaticValuesFault {
+  None,
+  Address,         // not four dotted parts, or no address an adapter can have (0/8, 127/8, 224 and up)
+  Mask,            // not four dotted parts, 0.0.0.0, or its ones not contiguous from the top
+  AddressAndMask,
+};
+StaticValuesFault CheckStaticValues(const std::string& address, const std::string& mask);
+// The log line of values refused before anything ran (the fault is not None).
+std::string RefusedValuesLogLine(const std::string& name, StaticValuesFault fault);
+
 struct StaticOutcome {
   enum class Kind {
     Done,          // all three methods answered 0 or 1
-    Refused,       // a value is no address: nothing ran
+    Refused,       // a value is no address, or the address or mask is refused: nothing ran
     NoScriptHost,  // the script control could not be created (hr)
     NotFound,      // no adapter has the connection name: nothing ran
     ScriptError,   // the script failed (error)
@@ -45,8 +56,8 @@ struct StaticOutcome {
   std::string dnsResult;
 };
 
-// Finds the adapter's index, fills the procedure and runs it. The thread's initialisation count
-// is the same afterwards.
+// Refuses values that CheckStaticValues or IsScriptValue refuse; otherwise finds the adapter's
+// index, fills the procedure and runs it. The thread's initialisation count is the same afterwards.
 StaticOutcome ApplyStaticConfiguration(platform::Automation& automation, platform::WindowSystem& windows,
                                        const std::string& name, const std::string& address, const std::string& mask,
                                        const std::string& gateway, const std::string& preferredDns = "",

@@ -89,6 +89,11 @@ void SetStaticGroupEnabled(platform::Window& dialog, bool enabled) {
 }
 
 void InitTcpipDialog(app::AppContext& context, platform::Window& dialog) {
+  // The walk of the address table below lets the window process its events: OK stays disabled
+  // until every field holds the adapter's values, so that an Enter typed ahead cannot confirm
+  // half-filled fields. Should the start-up fail, it stays disabled and the dialog can only be
+  // cancelled.
+  dialog.SetEnabled(td::kOk, false);
   const app::AdapterContext adapter = context.adapterContext();
   dialog.SetText(td::kPreferredDns, adapter.preferredDns);
   dialog.SetText(td::kAlternateDns, adapter.alternateDns.empty() ? kFallbackAlternateDns : adapter.alternateDns);
@@ -112,14 +117,18 @@ void InitTcpipDialog(app::AppContext& context, platform::Window& dialog) {
   dialog.SetText(td::kGateway,
                  ReadInterfaceGateway(context.registry, adapter.adapterName, dhcp ? "DhcpDefaultGateway" : "DefaultGateway"));
   SetStaticGroupEnabled(dialog, !dhcp);
+  dialog.SetEnabled(td::kOk, true);
 }
 
 void ConfirmTcpipDialog(app::AppContext& context, platform::Window& dialog) {
-  OkSequence sequence(dialog);
+  // OK is disabled while the start-up fills the fields and while a choice is applied; a press
+  // that reaches the handler all the same (a command sent to the dialog) does nothing.
+  if (!dialog.IsEnabled(td::kOk)) return;
   platform::Automation& automation = context.services.automation;
   platform::WindowSystem& windows = context.services.windows;
   platform::Window& main = *context.window;
   if (dialog.IsChecked(td::kAutomatic)) {
+    OkSequence sequence(dialog);
     DhcpOutcome outcome;
     int result = 0;
     {
@@ -128,15 +137,25 @@ void ConfirmTcpipDialog(app::AppContext& context, platform::Window& dialog) {
     }
     app::AppendLog(context, DhcpLogLine(main.Text(mw::kSelector), result, outcome));
   } else if (dialog.IsChecked(td::kStatic)) {
-    StaticOutcome outcome;
     const std::string name = main.Text(mw::kSelector);
+    const std::string address = dialog.Text(td::kIp);
+    const std::string mask = dialog.Text(td::kMask);
+    const std::string gateway = dialog.Text(td::kGateway);
+    const std::string preferredDns = dialog.Text(td::kPreferredDns);
+    const std::string alternateDns = dialog.Text(td::kAlternateDns);
+    // The script sets the address, the gateway and the DNS servers one after the other, and a
+    // refused address would leave the others changed: the address and mask are checked first.
+    const StaticValuesFault fault = CheckStaticValues(address, mask);
+    if (fault != StaticValuesFault::None) {
+      // The dialog stays open with what was typed, to be corrected: closed, the typed values would
+      // be lost, and reopened it shows the adapter's present ones. Nothing was changed.
+      app::AppendLog(context, RefusedValuesLogLine(name, fault));
+      return;
+    }
+    OkSequence sequence(dialog);
+    StaticOutcome outcome;
     {
       Apartment apartment(automation);
-      const std::string address = dialog.Text(td::kIp);
-      const std::string mask = dialog.Text(td::kMask);
-      const std::string gateway = dialog.Text(td::kGateway);
-      const std::string preferredDns = dialog.Text(td::kPreferredDns);
-      const std::string alternateDns = dialog.Text(td::kAlternateDns);
       outcome = ApplyStaticConfiguration(automation, windows, name, address, mask, gateway, preferredDns,
                                          alternateDns);
     }

@@ -15,11 +15,14 @@ namespace corvane::config {
 void OpenTcpipDialog(app::AppContext& context);
 // The dialog's events: start-up, the radio buttons, OK. Nothing escapes.
 void OnTcpipDialogEvent(app::AppContext& context, platform::Window& dialog, const platform::Event& event);
-// Fills the fields from the adapter context, the address table and the adapter's present state.
+// Fills the fields from the adapter context, the address table and the adapter's present state;
+// OK is disabled until they are all filled.
 void InitTcpipDialog(app::AppContext& context, platform::Window& dialog);
 // The eight controls automatic addressing switches off (the DNS labels are not among them).
 void SetStaticGroupEnabled(platform::Window& dialog, bool enabled);
-// Applies the choice, logs the outcome and closes the dialog; OK stays disabled meanwhile.
+// Applies the choice, logs the outcome and closes the dialog; OK stays disabled meanwhile. Does
+// nothing while OK is disabled. A static address or mask that is refused is logged, nothing runs
+// and the dialog stays open.
 void ConfirmTcpipDialog(app::AppContext& context, platform::Window& dialog);
 
 }  // namespace corvane::config

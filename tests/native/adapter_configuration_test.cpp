@@ -1,6 +1,7 @@
 // Adapter configuration: the script host, the static configuration procedure and DHCP through the
 // instrumentation service, the addressing-state lookups and the TCP/IPv4 properties dialog, on
 // the simulated machine with headless windows.
+#include <algorithm>
 #include <optional>
 
 #include "app/adapter_view.h"
@@ -487,10 +488,10 @@ TEST_F(DialogTest, RejectedValuesAndScriptErrorsAreLoggedAndTheDialogAlwaysClose
   const size_t before = Log().size();
   headless::HeadlessWindow* dialog = OpenDialog();
   ASSERT_NE(dialog, nullptr);
-  ASSERT_TRUE(dialog->Type(td::kMask, "255.0.255.0"));  // no mask: EnableStatic answers 66
+  ASSERT_TRUE(dialog->Type(td::kGateway, "0.0.0.0"));  // no gateway: SetGateways answers 71
   ASSERT_TRUE(dialog->Click(td::kOk));
   EXPECT_TRUE(dialog->closed());
-  EXPECT_EQ(LogAfter(before), Strings{"本地连接 修改为静态IP失败！返回代码66,0,0."});
+  EXPECT_EQ(LogAfter(before), Strings{"本地连接 修改为静态IP失败！返回代码0,71,0."});
 
   // An error inside the script: the method call fails on the service.
   dialog = OpenDialog();
@@ -517,6 +518,93 @@ TEST_F(DialogTest, RejectedValuesAndScriptErrorsAreLoggedAndTheDialogAlwaysClose
   EXPECT_EQ(machine.AutomationInitializations(), 0);
 }
 
+// The adapter's addresses, gateways, DNS servers and addressing, to compare before and after.
+Strings ConfigurationOf(const sim::SimAdapter& a) {
+  Strings lines{"dhcp " + std::to_string(a.dhcpEnabled)};
+  for (const auto& x : a.ipAddresses) lines.push_back("ip " + x.address + "/" + x.mask);
+  for (const auto& x : a.gateways) lines.push_back("gateway " + x.address);
+  for (const auto& x : a.dnsServers) lines.push_back("dns " + x);
+  return lines;
+}
+
+// EnableStatic refusing the address would leave the script to change the gateway and the DNS
+// servers: with an address no adapter can have, or a mask that is none, nothing runs at all, and
+// the dialog keeps what was typed.
+TEST_F(DialogTest, AnUnusableAddressOrMaskChangesNothingAndAUsableOneStillApplies) {
+  StartApp();
+  const Strings configured = ConfigurationOf(machine.Adapters()[0]);
+  headless::HeadlessWindow* dialog = OpenDialog();
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(dialog->Type(td::kPreferredDns, "8.8.8.8"));
+  const struct {
+    const char* address;
+    const char* mask;
+    const char* wrong;
+  } cases[] = {{"", "255.255.255.0", "IP地址"},          {"0.1.2.3", "255.255.255.0", "IP地址"},
+               {"127.0.0.1", "255.0.0.0", "IP地址"},     {"224.0.0.5", "255.255.255.0", "IP地址"},
+               {"192.168.1.11", "0.0.0.0", "子网掩码"},  {"192.168.1.11", "255.0.255.0", "子网掩码"},
+               {"192.168.1.11", "", "子网掩码"},         {"", "0.0.0.0", "IP地址和子网掩码"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.address) + " " + c.mask);
+    ASSERT_TRUE(dialog->Type(td::kIp, c.address));
+    ASSERT_TRUE(dialog->Type(td::kMask, c.mask));
+    const size_t before = Log().size();
+    machine.ClearCalls();
+    ASSERT_TRUE(dialog->Click(td::kOk));
+    EXPECT_EQ(machine.Calls(), Strings{});
+    EXPECT_EQ(LogAfter(before), Strings{std::string("本地连接 修改为静态IP失败！") + c.wrong + "无效,未做任何修改."});
+    EXPECT_FALSE(dialog->closed());
+  }
+  EXPECT_EQ(ConfigurationOf(machine.Adapters()[0]), configured);
+
+  ASSERT_TRUE(dialog->Type(td::kIp, "192.168.1.11"));
+  ASSERT_TRUE(dialog->Type(td::kMask, "255.255.255.128"));
+  const size_t before = Log().size();
+  ASSERT_TRUE(dialog->Click(td::kOk));
+  EXPECT_TRUE(dialog->closed());
+  EXPECT_EQ(LogAfter(before), Strings{"本地连接 修改为静态IP成功."});
+  EXPECT_EQ(ConfigurationOf(machine.Adapters()[0]),
+            (Strings{"dhcp 0", "ip 192.168.1.11/255.255.255.128", "gateway 192.168.1.1", "dns 8.8.8.8",
+                     "dns 114.114.114.114"}));
+}
+
+// The start-up lets the window process events while it walks the address table, before the
+// address, mask, addressing choice and gateway are filled: OK pressed then (an Enter typed ahead)
+// must not confirm empty fields.
+TEST_F(DialogTest, OkDoesNothingUntilTheStartUpHasFilledEveryField) {
+  StartApp();
+  const Strings configured = ConfigurationOf(machine.Adapters()[0]);
+  const size_t before = Log().size();
+  headless::HeadlessWindow* dialog = nullptr;
+  int rounds = 0;
+  windows.SetPendingEventsHook([&] {
+    if (windows.topModal() == nullptr) return;
+    dialog = windows.topModal();
+    ++rounds;
+    EXPECT_FALSE(dialog->Click(td::kOk));
+    // A command that reaches the handler all the same.
+    dialog->Raise(platform::Event{platform::EventKind::Clicked, td::kOk, 0});
+  });
+  // OK as it is at each service call of the start-up: the lookups after the walk come before the
+  // gateway is filled.
+  std::vector<bool> okAtCalls;
+  machine.SetCallObserver([&](const std::string&) {
+    if (headless::HeadlessWindow* starting = windows.topModal()) okAtCalls.push_back(starting->IsEnabled(td::kOk));
+  });
+  ASSERT_TRUE(Main().ChooseMenuItem(mw::kMenuProperties));
+  machine.SetCallObserver(nullptr);
+  windows.SetPendingEventsHook(nullptr);
+  ASSERT_GT(rounds, 0);
+  EXPECT_FALSE(okAtCalls.empty());
+  EXPECT_EQ(std::count(okAtCalls.begin(), okAtCalls.end(), true), 0);
+  EXPECT_FALSE(dialog->closed());
+  EXPECT_EQ(LogAfter(before), Strings{});
+  EXPECT_EQ(ConfigurationOf(machine.Adapters()[0]), configured);
+
+  EXPECT_TRUE(dialog->IsEnabled(td::kOk));
+  EXPECT_EQ(dialog->Text(td::kGateway), "192.168.1.1");
+}
+
 TEST_F(DialogTest, ValuesThatAreNoAddressesNeverReachTheScript) {
   StartApp();
   machine.ClearCalls();
@@ -525,6 +613,15 @@ TEST_F(DialogTest, ValuesThatAreNoAddressesNeverReachTheScript) {
   EXPECT_EQ(outcome.kind, config::StaticOutcome::Kind::Refused);
   EXPECT_EQ(machine.Calls(), Strings{});
   EXPECT_EQ(config::StaticLogLine("本地连接", outcome), "本地连接 修改为静态IP失败！地址无效.");
+  // Nor does an address or mask the dialog refuses, whoever passes it.
+  for (const auto& [address, mask] : {std::pair{"10.0.0.5", "255.0.255.0"}, std::pair{"", "255.0.0.0"}}) {
+    EXPECT_EQ(config::ApplyStaticConfiguration(machine.automation(), windows, "本地连接", address, mask, "", "8.8.8.8",
+                                               "")
+                  .kind,
+              config::StaticOutcome::Kind::Refused)
+        << address << " " << mask;
+  }
+  EXPECT_EQ(machine.Calls(), Strings{});
 }
 
 TEST_F(DialogTest, OkIsDisabledWhileTheChoiceIsApplied) {

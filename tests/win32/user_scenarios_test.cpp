@@ -310,11 +310,15 @@ class UserScenario : public ::testing::Test {
   static HWND AddControl(HWND window, const char* name) { return ControlOf(window, app::AddWindowSpec(), name); }
   static HWND DialogControl(HWND window, const char* name) { return ControlOf(window, app::TcpipDialogSpec(), name); }
   // Opens the properties dialog from the menu; it is ready when its start-up has filled the IP
-  // field (the adapter's last address, shown for both choices).
+  // field (the adapter's last address, shown for both choices) and, every field filled, enabled
+  // OK again (the window can be found before the start-up disables it).
   HWND OpenPropertiesDialog() {
     ChooseListMenuItem(0);  // 网卡属性设置
     HWND dialog = ModalWindow(td::kCaption);
-    if (dialog != nullptr) WaitFor([&] { return !FieldText(DialogControl(dialog, td::kIp)).empty(); });
+    if (dialog != nullptr)
+      WaitFor([&] {
+        return !FieldText(DialogControl(dialog, td::kIp)).empty() && IsWindowEnabled(DialogControl(dialog, td::kOk));
+      });
     return dialog;
   }
   static std::string FieldText(HWND field) { return win32::ui::ipaddress::Text(field); }
