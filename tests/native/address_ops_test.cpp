@@ -617,6 +617,33 @@ TEST_F(AddressOpsTest, AContextCellWithoutDigitsIsAttemptedWithZeroAndLogged) {
             log.end());
 }
 
+TEST_F(AddressOpsTest, OnTheDemoMachineTheUnpluggedAdapterKeepsItsStoredConfiguration) {
+  std::unique_ptr<sim::Machine> demo = sim::MakeDemoMachine();
+  platform::Services demoServices{demo->ipHelper(),  demo->router(),    demo->registry(),
+                                  demo->automation(), demo->sockets(),  demo->clipboard(),
+                                  demo->internet(),   windows,          demo->kernel()};
+  app::Application demoApp(demoServices);
+  demoApp.Start();
+  demo->WaitForThreads();
+  const std::string key =
+      "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\{9C1F0E7A-52B4-4D61-A8E3-2F6B1D4C7E90}";
+  const auto addresses = demo->LocalMachineValue(key, "IPAddress");
+  const auto masks = demo->LocalMachineValue(key, "SubnetMask");
+  ASSERT_EQ(masks, std::string("255.255.240.0\0\0", 15));
+  ASSERT_TRUE(Main().ChooseItem(mw::kSelector, 0));
+  ASSERT_EQ(Main().Text(mw::kSelector), "本地连接 2");
+  EXPECT_EQ(ListRows().size(), 0u);
+  ASSERT_TRUE(Main().ChooseMenuItem(mw::kMenuAdd));
+  // The add window offers the stored mask.
+  EXPECT_EQ(windows.topModal()->Text(aw::kMask), "255.255.240.0");
+  windows.topModal()->Type(aw::kAddresses, "172.16.40.{9-2}");
+  ASSERT_TRUE(windows.topModal()->Click(aw::kConfirm));
+  demo->WaitForThreads();
+  EXPECT_EQ(demo->LocalMachineValue(key, "IPAddress"), addresses);
+  EXPECT_EQ(demo->LocalMachineValue(key, "SubnetMask"), masks);
+  EXPECT_EQ(Log().back(), "网卡当前没有可用的IP-地址(网线断开或未获得租约),保留原有的系统储存.");
+}
+
 TEST_F(AddressOpsTest, OnTheDemoMachineConfiguredAddressesStayAndAddedOnesGo) {
   // The demo's own machine, as its user meets it: "本地连接" is shown at start-up with its four
   // configured addresses.

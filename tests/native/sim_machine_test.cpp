@@ -863,3 +863,87 @@ TEST(DemoMachine, TheLastAdapterIsTheConnectedEthernetWithItsInterfaceKey) {
 
 }  // namespace
 }  // namespace corvane::sim
+
+namespace corvane::sim {
+namespace {
+
+TEST_F(SimMachineTest, AnUnpluggedStaticAdapterListsNoAddressWhileItsKeyKeepsTheConfiguration) {
+  SimAdapter a = Adapter(9, u"本地连接 2", {Addr("172.16.40.8", "255.255.240.0", 901), Addr("172.16.40.9", "255.255.240.0", 902)});
+  a.gateways = {Addr("172.16.32.1", "255.255.255.255", 990)};
+  a.operStatus = 2;
+  machine.AddAdapter(a);
+  machine.AddAdapter(Adapter(3, u"其他", {Addr("10.0.0.1", "255.0.0.0", 301)}));
+  machine.WriteInterfaceKey(9);
+
+  uint32_t size = 0;
+  ASSERT_EQ(machine.ipHelper().GetAdaptersInfo(nullptr, &size), platform::kErrorBufferOverflow);
+  // Two records and not one further node: the unplugged adapter's lists are single empty nodes.
+  EXPECT_EQ(size, 2 * sizeof(IpAdapterInfo));
+  Buffer buffer(size);
+  ASSERT_EQ(machine.ipHelper().GetAdaptersInfo(buffer.data(), &size), platform::kNoError);
+  const auto* info = static_cast<const IpAdapterInfo*>(buffer.data());
+  EXPECT_EQ(Text(info->IpAddressList.IpAddress), "0.0.0.0");
+  EXPECT_EQ(info->IpAddressList.Context, 0u);
+  EXPECT_EQ(info->IpAddressList.Next, nullptr);
+  EXPECT_EQ(info->GatewayList.Context, 0u);
+
+  std::vector<platform::AdapterAddresses> entries;
+  ASSERT_EQ(machine.ipHelper().GetAdaptersAddresses(0, 0, &entries), platform::kNoError);
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].OperStatus, 2u);
+  auto stored = machine.LocalMachineValue(
+      "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\" + a.guid, "SubnetMask");
+  EXPECT_EQ(stored, std::string("255.255.240.0\0" "255.255.240.0\0\0", 29));
+  // Its addresses are not bound: no echo, and another adapter may take one.
+  EXPECT_FALSE(machine.ipHelper().SendEcho(Net(172, 16, 40, 8), 30));
+  uint32_t context = 0;
+  uint32_t instance = 0;
+  EXPECT_EQ(machine.ipHelper().AddIPAddress(Net(172, 16, 40, 9), Net(255, 255, 240, 0), 3, &context, &instance),
+            platform::kNoError);
+}
+
+TEST_F(SimMachineTest, AfterTheProcessEndsNoCallOfAnyThreadHasAnEffect) {
+  machine.AddAdapter(Adapter(3, u"其他", {Addr("10.0.0.1", "255.0.0.0", 301)}));
+  machine.EndProcessAfterCalls(2);
+  uint32_t context = 0;
+  uint32_t instance = 0;
+  EXPECT_EQ(machine.ipHelper().AddIPAddress(Net(10, 0, 0, 2), Net(255, 0, 0, 0), 3, &context, &instance), 0u);
+  EXPECT_FALSE(machine.ProcessEnded());
+  EXPECT_EQ(machine.ipHelper().AddIPAddress(Net(10, 0, 0, 3), Net(255, 0, 0, 0), 3, &context, &instance), 0u);
+  EXPECT_TRUE(machine.ProcessEnded());
+  std::atomic<uint32_t> fromThread{0};
+  std::thread other([&] {
+    uint32_t c = 0;
+    uint32_t i = 0;
+    fromThread = machine.ipHelper().AddIPAddress(Net(10, 0, 0, 4), Net(255, 0, 0, 0), 3, &c, &i);
+  });
+  other.join();
+  EXPECT_EQ(fromThread.load(), kProcessEndedCode);
+  EXPECT_FALSE(machine.kernel().StartThread([] {}));
+  platform::RegKey key = 0;
+  EXPECT_NE(machine.registry().CreateKey(platform::kHkeyLocalMachine, "SOFTWARE\\X", &key), 0);
+  EXPECT_EQ(machine.Adapters()[0].ipAddresses.size(), 3u);
+  EXPECT_EQ(machine.Calls().size(), 2u);
+  EXPECT_EQ(machine.LocalMachineValue("SOFTWARE\\X", "v"), std::nullopt);
+}
+
+TEST_F(SimMachineTest, ALatencyHoldsUpOnlyItsOwnCallAndTheEndCutsItShort) {
+  machine.AddAdapter(Adapter(3, u"其他", {Addr("10.0.0.1", "255.0.0.0", 301)}));
+  machine.SetLatency("IcmpSendEcho", 60000);
+  std::atomic<bool> answered{false};
+  std::thread slow([&] {
+    machine.ipHelper().SendEcho(Net(10, 0, 0, 1), 30);
+    answered = true;
+  });
+  // Other calls go on meanwhile.
+  std::vector<platform::AdapterAddresses> entries;
+  EXPECT_EQ(machine.ipHelper().GetAdaptersAddresses(0, 0, &entries), platform::kNoError);
+  EXPECT_FALSE(answered.load());
+  machine.kernel().TerminateOwnProcess(0);
+  slow.join();
+  EXPECT_TRUE(answered.load());
+  EXPECT_EQ(machine.TerminatedWith(), std::optional<uint32_t>(0));
+}
+
+}  // namespace
+}  // namespace corvane::sim

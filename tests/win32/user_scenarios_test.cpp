@@ -472,20 +472,39 @@ TEST_F(UserScenario, TypingTheStartOfAnIdInTheListSelectsItsRow) {
   });
 }
 
-TEST_F(UserScenario, ClosingTheWindowWhileARangeIsBeingAddedEndsTheProcessCleanly) {
+TEST_F(UserScenario, ClosingTheWindowWhileARangeIsBeingAddedStoresEveryBoundAddressThenEnds) {
   AsUser([&] {
     ChooseListMenuItem(2);
     HWND add = AddWindow();
     ASSERT_NE(add, nullptr);
     ClickAt(AddControl(add, aw::kAddresses));
-    Type("10.9.{1-250}");
+    Type("10.9.0.{1-250}");
     ClickAt(AddControl(add, aw::kConfirm));
     ASSERT_TRUE(WaitFor([&] { return !Main().IsEnabled(mw::kRefreshButton); })) << "the addition did not start";
     SetForegroundWindow(MainHandle());
     Press(VK_F4, {VK_MENU});
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(MainHandle()); })) << "the window stayed open";
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(MainHandle()); }, 30000)) << "the window stayed open";
   });
   EXPECT_EQ(machine->TerminatedWith(), std::optional<uint32_t>(0));
+  // What "本地连接" has bound when the process ends is what its interface key holds.
+  Strings bound;
+  Strings masks;
+  for (const auto& a : machine->Adapters())
+    if (a.index == 11)
+      for (const auto& address : a.ipAddresses) {
+        bound.push_back(address.address);
+        masks.push_back(address.mask);
+      }
+  ASSERT_GT(bound.size(), 4u) << "nothing was added before the close";
+  const std::string key = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\"
+                          "{6A2E9F14-0D3C-4B8A-B57E-81F2C3D4A5B6}";
+  auto entries = [&](const char* value) {
+    Strings out = text::Split(machine->LocalMachineValue(key, value).value_or(""), std::string(1, '\0'));
+    while (!out.empty() && out.back().empty()) out.pop_back();
+    return out;
+  };
+  EXPECT_EQ(entries("IPAddress"), bound);
+  EXPECT_EQ(entries("SubnetMask"), masks);
 }
 
 TEST_F(UserScenario, ThePropertiesDialogSwitchesToDhcpToAStaticAddressAndBackWithTabAndEnter) {
