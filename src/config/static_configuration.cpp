@@ -63,19 +63,29 @@ bool IsScriptValue(const std::string& value) {
   return i == value.size();
 }
 
-StaticValuesFault CheckStaticValues(const std::string& address, const std::string& mask) {
+namespace {
+
+bool IsAdapterAddress(const std::string& text) {
   uint32_t value = 0;
-  const bool addressOk = ipv4::ParseDottedAddress(address, &value) && ipv4::IsUnicastAddress(value);
-  const bool maskOk = ipv4::IsUsableMaskText(mask);
-  if (addressOk) return maskOk ? StaticValuesFault::None : StaticValuesFault::Mask;
-  return maskOk ? StaticValuesFault::Address : StaticValuesFault::AddressAndMask;
+  return ipv4::ParseDottedAddress(text, &value) && ipv4::IsUnicastAddress(value);
 }
 
-std::string RefusedValuesLogLine(const std::string& name, StaticValuesFault fault) {
-  const char* what = "IP地址和子网掩码";
-  if (fault == StaticValuesFault::Address) what = "IP地址";
-  if (fault == StaticValuesFault::Mask) what = "子网掩码";
-  return name + " 修改为静态IP失败！" + what + "无效,未做任何修改.";
+}  // namespace
+
+std::string RefusedStaticFields(const std::string& address, const std::string& mask, const std::string& gateway,
+                                const std::string& preferredDns, const std::string& alternateDns) {
+  std::string fields;
+  auto refuse = [&](const char* field) { fields += (fields.empty() ? "" : "和") + std::string(field); };
+  if (!IsAdapterAddress(address)) refuse("IP地址");
+  if (!ipv4::IsUsableMaskText(mask)) refuse("子网掩码");
+  if (!gateway.empty() && !IsAdapterAddress(gateway)) refuse("默认网关");
+  if (!preferredDns.empty() && !IsAdapterAddress(preferredDns)) refuse("首选DNS服务器");
+  if (!alternateDns.empty() && !IsAdapterAddress(alternateDns)) refuse("备用DNS服务器");
+  return fields;
+}
+
+std::string RefusedValuesLogLine(const std::string& name, const std::string& fields) {
+  return name + " 修改为静态IP失败！" + fields + "无效,未做任何修改.";
 }
 
 namespace {
@@ -95,7 +105,7 @@ StaticOutcome ApplyStaticConfiguration(platform::Automation& automation, platfor
                                        const std::string& gateway, const std::string& preferredDns,
                                        const std::string& alternateDns) {
   StaticOutcome outcome;
-  if (CheckStaticValues(address, mask) != StaticValuesFault::None) {
+  if (!RefusedStaticFields(address, mask, gateway, preferredDns, alternateDns).empty()) {
     outcome.kind = StaticOutcome::Kind::Refused;
     return outcome;
   }

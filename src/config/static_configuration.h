@@ -27,16 +27,16 @@ std::string FillSetIpIndex(const std::string& procedure, int32_t index);
 // numbers 0-255 (one to three digits each) and nothing else.
 bool IsScriptValue(const std::string& value);
 
-// What is wrong with the address and mask given for a static configuration.
-enum class StaticValuesFault {
-  None,
-  Address,         // not four dotted parts, or no address an adapter can have (0/8, 127/8, 224 and up)
-  Mask,            // not four dotted parts, 0.0.0.0, or its ones not contiguous from the top
-  AddressAndMask,
-};
-StaticValuesFault CheckStaticValues(const std::string& address, const std::string& mask);
-// The log line of values refused before anything ran (the fault is not None).
-std::string RefusedValuesLogLine(const std::string& name, StaticValuesFault fault);
+// The fields of a static configuration that cannot be applied, by their names joined with "和"
+// ("IP地址", "子网掩码", "默认网关", "首选DNS服务器", "备用DNS服务器"); empty when every one can.
+// The address must be one an adapter can have (not 0/8, 127/8, 224 and up), the mask contiguous
+// ones from the top and not 0.0.0.0; the gateway and the DNS servers may be empty, and otherwise
+// must be such addresses too: the script sets the address, the gateway and the DNS servers one
+// after the other, and a value the service refuses half-way would leave the rest changed.
+std::string RefusedStaticFields(const std::string& address, const std::string& mask, const std::string& gateway,
+                                const std::string& preferredDns, const std::string& alternateDns);
+// The log line of values refused before anything ran (`fields` as RefusedStaticFields gives them).
+std::string RefusedValuesLogLine(const std::string& name, const std::string& fields);
 
 struct StaticOutcome {
   enum class Kind {

@@ -144,12 +144,12 @@ void ConfirmTcpipDialog(app::AppContext& context, platform::Window& dialog) {
     const std::string preferredDns = dialog.Text(td::kPreferredDns);
     const std::string alternateDns = dialog.Text(td::kAlternateDns);
     // The script sets the address, the gateway and the DNS servers one after the other, and a
-    // refused address would leave the others changed: the address and mask are checked first.
-    const StaticValuesFault fault = CheckStaticValues(address, mask);
-    if (fault != StaticValuesFault::None) {
+    // refused value would leave the others changed: every field is checked first.
+    const std::string refused = RefusedStaticFields(address, mask, gateway, preferredDns, alternateDns);
+    if (!refused.empty()) {
       // The dialog stays open with what was typed, to be corrected: closed, the typed values would
       // be lost, and reopened it shows the adapter's present ones. Nothing was changed.
-      app::AppendLog(context, RefusedValuesLogLine(name, fault));
+      app::AppendLog(context, RefusedValuesLogLine(name, refused));
       return;
     }
     OkSequence sequence(dialog);
