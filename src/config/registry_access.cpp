@@ -1,5 +1,7 @@
 #include "config/registry_access.h"
 
+#include <algorithm>
+
 #include "common/text.h"
 
 namespace corvane::config {
@@ -15,14 +17,50 @@ platform::RegKey RootKey(const std::string& name) {
   return 0;
 }
 
-}  // namespace
-
-unique_hkey RegistryAccess::OpenKeyByPath(const std::string& path, bool create) {
+// The predefined key the path starts with (0 when unknown) and the path below it.
+platform::RegKey SplitRoot(const std::string& path, std::string* subkey) {
   int slash = text::Find(path, "\\");
   std::string root = slash > 0 ? text::ToUpperAscii(text::Left(path, slash - 1)) : std::string();
   platform::RegKey predefined = RootKey(root);
+  if (predefined != 0) *subkey = text::Middle(path, slash + 1);
+  return predefined;
+}
+
+// The REG_MULTI_SZ bytes of a text with CR LF between its entries.
+std::string MultiStringBytes(const std::string& textIn) {
+  std::string data = text::ReplaceAll(textIn, "\r\n", std::string(1, '\0'));
+  data.append(2, '\0');
+  return data;
+}
+
+int32_t SetBytes(platform::Registry& registry, platform::RegKey key, const std::string& name, uint32_t type,
+                 const std::string& bytes) {
+  return registry.SetValue(key, name, type, reinterpret_cast<const uint8_t*>(bytes.data()),
+                           static_cast<uint32_t>(bytes.size()));
+}
+
+// The value's type and bytes, or the code of the failed query.
+int32_t ReadBytes(platform::Registry& registry, platform::RegKey key, const std::string& name, uint32_t* type,
+                  std::string* data) {
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    uint32_t size = 0;
+    int32_t result = registry.QueryValue(key, name, type, nullptr, &size);
+    if (result != platform::kRegSuccess) return result;
+    data->assign(size, '\0');
+    result = registry.QueryValue(key, name, type, reinterpret_cast<uint8_t*>(data->data()), &size);
+    if (result == platform::kRegMoreData) continue;  // it grew in between
+    if (result == platform::kRegSuccess) data->resize(std::min<size_t>(size, data->size()));
+    return result;
+  }
+  return platform::kRegMoreData;
+}
+
+}  // namespace
+
+unique_hkey RegistryAccess::OpenKeyByPath(const std::string& path, bool create) {
+  std::string subkey;
+  platform::RegKey predefined = SplitRoot(path, &subkey);
   if (predefined == 0) return {};
-  std::string subkey = text::Middle(path, slash + 1);
   platform::RegKey key = 0;
   int32_t result = create ? registry_.CreateKey(predefined, subkey, &key) : registry_.OpenKey(predefined, subkey, &key);
   if (result != platform::kRegSuccess || key == 0) return {};
@@ -68,15 +106,68 @@ std::string RegistryAccess::ReadMultiStringText(const std::string& path, const s
 
 int RegistryAccess::WriteMultiStringText(const std::string& path, const std::string& valueName,
                                          const std::string& textIn) {
-  std::string data = text::ReplaceAll(textIn, "\r\n", std::string(1, '\0'));
-  data.append(2, '\0');
-  return WriteValueBytes(path, valueName, data, platform::kRegMultiSz);
+  return WriteValueBytes(path, valueName, MultiStringBytes(textIn), platform::kRegMultiSz);
 }
 
 int RegistryAccess::WriteMultiStringTexts(const std::string& path,
                                           const std::vector<std::pair<std::string, std::string>>& values) {
-  for (const auto& [name, textIn] : values)
-    if (WriteMultiStringText(path, name, textIn) != 1) return 0;
+  std::string subkey;
+  const platform::RegKey predefined = SplitRoot(path, &subkey);
+  if (predefined == 0) return 0;
+  platform::RegTransaction handle = 0;
+  if (registry_.CreateTransaction(&handle) != platform::kRegSuccess || handle == 0)
+    return WriteValuesRestoringOnFailure(path, values);
+  unique_transaction transaction(&registry_, handle);
+
+  platform::RegKey created = 0;
+  const int32_t result = registry_.CreateKeyTransacted(predefined, subkey, transaction.get(), &created);
+  if (result == platform::kRegProcNotFound || result == platform::kRegCallNotImplemented) {
+    // Transactions, but no transacted registry.
+    transaction.reset();
+    return WriteValuesRestoringOnFailure(path, values);
+  }
+  if (result != platform::kRegSuccess || created == 0) return 0;
+  unique_hkey key(&registry_, created);
+  for (const auto& [name, textIn] : values) {
+    if (SetBytes(registry_, key.get(), name, platform::kRegMultiSz, MultiStringBytes(textIn)) !=
+        platform::kRegSuccess)
+      return 0;  // the transaction, closed uncommitted, takes back what was set
+  }
+  key.reset();
+  return registry_.CommitTransaction(transaction.get()) == platform::kRegSuccess ? 1 : 0;
+}
+
+int RegistryAccess::WriteValuesRestoringOnFailure(
+    const std::string& path, const std::vector<std::pair<std::string, std::string>>& values) {
+  unique_hkey key = OpenKeyByPath(path, true);
+  if (!key) return 0;
+  // Every value as it was, read before anything is written: one that cannot be read could not be
+  // put back, so nothing is written.
+  struct Previous {
+    bool existed = false;
+    uint32_t type = 0;
+    std::string data;
+  };
+  std::vector<Previous> previous(values.size());
+  for (size_t i = 0; i < values.size(); ++i) {
+    const int32_t read =
+        ReadBytes(registry_, key.get(), values[i].first, &previous[i].type, &previous[i].data);
+    if (read != platform::kRegSuccess && read != platform::kRegFileNotFound) return 0;
+    previous[i].existed = read == platform::kRegSuccess;
+  }
+  for (size_t i = 0; i < values.size(); ++i) {
+    if (SetBytes(registry_, key.get(), values[i].first, platform::kRegMultiSz,
+                 MultiStringBytes(values[i].second)) == platform::kRegSuccess)
+      continue;
+    while (i-- > 0) {
+      if (previous[i].existed) {
+        SetBytes(registry_, key.get(), values[i].first, previous[i].type, previous[i].data);
+      } else {
+        registry_.DeleteValue(key.get(), values[i].first);
+      }
+    }
+    return 0;
+  }
   return 1;
 }
 

@@ -46,6 +46,44 @@ class unique_hkey {
   platform::RegKey key_ = 0;
 };
 
+// Owns one registry transaction and closes it when it goes out of scope: one not committed by then
+// is rolled back.
+class unique_transaction {
+ public:
+  unique_transaction() = default;
+  unique_transaction(platform::Registry* registry, platform::RegTransaction transaction)
+      : registry_(registry), transaction_(transaction) {}
+  unique_transaction(unique_transaction&& other) noexcept
+      : registry_(other.registry_), transaction_(other.release()) {}
+  unique_transaction& operator=(unique_transaction&& other) noexcept {
+    if (this != &other) {
+      reset();
+      registry_ = other.registry_;
+      transaction_ = other.release();
+    }
+    return *this;
+  }
+  ~unique_transaction() { reset(); }
+  unique_transaction(const unique_transaction&) = delete;
+  unique_transaction& operator=(const unique_transaction&) = delete;
+
+  platform::RegTransaction get() const { return transaction_; }
+  explicit operator bool() const { return transaction_ != 0; }
+  platform::RegTransaction release() {
+    platform::RegTransaction transaction = transaction_;
+    transaction_ = 0;
+    return transaction;
+  }
+  void reset() {
+    if (transaction_ != 0 && registry_ != nullptr) registry_->CloseTransaction(transaction_);
+    transaction_ = 0;
+  }
+
+ private:
+  platform::Registry* registry_ = nullptr;
+  platform::RegTransaction transaction_ = 0;
+};
+
 class RegistryAccess {
  public:
   explicit RegistryAccess(platform::Registry& registry) : registry_(registry) {}
@@ -62,10 +100,17 @@ class RegistryAccess {
   std::string ReadMultiStringText(const std::string& path, const std::string& valueName);
   // CR LF between entries; stored as REG_MULTI_SZ. 1 on success, 0 on failure.
   int WriteMultiStringText(const std::string& path, const std::string& valueName, const std::string& text);
-  // Several multi-string values of one key: 1 when all were written, 0 when none was.
-  int WriteMultiStringTexts(const std::string& path, const std::vector<std::pair<std::string, std::string>>& values);
+  // Several multi-string values of one key (name, text with CR LF between entries) as one change:
+  // 1 when all were written, 0 when none was (the key path may have been created). Written in a
+  // registry transaction; where the system has none, one after another, a failure putting back
+  // the values written before it.
+  int WriteMultiStringTexts(const std::string& path,
+                            const std::vector<std::pair<std::string, std::string>>& values);
 
  private:
+  // The values one by one through the plain key, undone on a failure.
+  int WriteValuesRestoringOnFailure(const std::string& path,
+                                    const std::vector<std::pair<std::string, std::string>>& values);
   platform::Registry& registry_;
 };
 

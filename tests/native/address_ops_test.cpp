@@ -467,9 +467,10 @@ TEST_F(AddressOpsTest, AnAdapterShowingNoAddressOrOnDhcpKeepsItsStoredLists) {
 
 TEST_F(AddressOpsTest, AKeyThatCannotBeOpenedLogsBothFailures) {
   StartApp();
-  machine.FailNext("RegCreateKeyA", 5);
-  machine.FailNext("RegCreateKeyA", 5);
+  const std::string stored = RegistryBytes("IPAddress");
+  machine.FailNext("RegCreateKeyTransactedA", 5);
   address_ops::StoreAddressList(Context(), app::SelectedTarget(Context()));
+  EXPECT_EQ(RegistryBytes("IPAddress"), stored);
   EXPECT_EQ(LogFrom("开始刷新系统储存..."), (Strings{"开始刷新系统储存...", "储存IP地址失败！", "储存子网掩码失败！"}));
 }
 

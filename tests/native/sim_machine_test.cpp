@@ -459,6 +459,81 @@ TEST_F(SimMachineTest, RegistryFailuresAreRecordedWithTheirCodes) {
   EXPECT_EQ(CallsStartingWith("RegCreateKeyA"), (Strings{"RegCreateKeyA(0x80000001, A) -> 5"}));
 }
 
+TEST_F(SimMachineTest, ATransactionsChangesAreSeenThroughItsOwnKeysAloneUntilItsCommit) {
+  platform::Registry& r = machine.registry();
+  constexpr platform::RegKey hklm = platform::kHkeyLocalMachine;
+  auto set = [&](platform::RegKey key, const std::string& name, const std::string& text) {
+    return r.SetValue(key, name, platform::kRegSz, reinterpret_cast<const uint8_t*>(text.data()),
+                      static_cast<uint32_t>(text.size()));
+  };
+  auto read = [&](platform::RegKey key, const std::string& name) {
+    char out[16] = {};
+    uint32_t type = 0;
+    uint32_t size = sizeof out;
+    const int32_t code = r.QueryValue(key, name, &type, reinterpret_cast<uint8_t*>(out), &size);
+    return code == 0 ? std::string(out, size) : "<" + std::to_string(code) + ">";
+  };
+  auto opens = [&](platform::RegKey parent, const std::string& path) {
+    platform::RegKey key = 0;
+    const int32_t code = r.OpenKey(parent, path, &key);
+    if (code == 0) r.CloseKey(key);
+    return code;
+  };
+  platform::RegKey plain = 0;
+  ASSERT_EQ(r.CreateKey(hklm, "SOFTWARE\\Corvane\\Test", &plain), 0);
+  ASSERT_EQ(set(plain, "A", "old"), 0);
+
+  platform::RegTransaction t = 0;
+  ASSERT_EQ(r.CreateTransaction(&t), 0);
+  ASSERT_NE(t, 0u);
+  platform::RegKey staged = 0;
+  platform::RegKey corvane = 0;
+  platform::RegKey deep = 0;
+  ASSERT_EQ(r.CreateKeyTransacted(hklm, "software\\corvane\\test", t, &staged), 0);
+  ASSERT_EQ(r.CreateKeyTransacted(hklm, "SOFTWARE\\Corvane", t, &corvane), 0);
+  ASSERT_EQ(set(staged, "A", "new"), 0);
+  ASSERT_EQ(r.CreateKeyTransacted(corvane, "New\\Deep", t, &deep), 0);
+  ASSERT_EQ(set(deep, "B", "made"), 0);
+  EXPECT_EQ(read(staged, "A"), "new");
+  EXPECT_EQ(opens(corvane, "New\\Deep"), 0);
+  EXPECT_EQ(opens(corvane, "New"), 0);
+  EXPECT_EQ(opens(corvane, "Ne"), platform::kRegFileNotFound);
+  EXPECT_EQ(read(plain, "A"), "old");
+  EXPECT_EQ(opens(hklm, "SOFTWARE\\Corvane\\New"), platform::kRegFileNotFound);
+
+  ASSERT_EQ(r.CommitTransaction(t), 0);
+  EXPECT_EQ(read(plain, "A"), "new");
+  platform::RegKey made = 0;
+  ASSERT_EQ(r.OpenKey(hklm, "SOFTWARE\\Corvane\\New\\Deep", &made), 0);
+  EXPECT_EQ(read(made, "B"), "made");
+  EXPECT_EQ(r.CommitTransaction(t), 6701);  // ERROR_TRANSACTION_NOT_ACTIVE
+  EXPECT_EQ(set(staged, "A", "late"), 6701);
+  r.CloseTransaction(t);
+  EXPECT_EQ(r.CloseKey(staged), 0);
+  EXPECT_EQ(r.CloseKey(deep), 0);
+
+  // Closed uncommitted: nothing it changed or made stays.
+  ASSERT_EQ(r.CreateTransaction(&t), 0);
+  ASSERT_EQ(r.CreateKeyTransacted(made, "", t, &deep), 0);
+  ASSERT_EQ(r.DeleteValue(deep, "B"), 0);
+  EXPECT_EQ(read(deep, "B"), "<2>");
+  EXPECT_EQ(r.DeleteValue(deep, "B"), platform::kRegFileNotFound);
+  ASSERT_EQ(r.CreateKeyTransacted(hklm, "SOFTWARE\\Corvane\\Gone", t, &staged), 0);
+  ASSERT_EQ(set(staged, "C", "gone"), 0);
+  r.CloseTransaction(t);
+  EXPECT_EQ(read(made, "B"), "made");
+  EXPECT_EQ(opens(hklm, "SOFTWARE\\Corvane\\Gone"), platform::kRegFileNotFound);
+  EXPECT_EQ(set(deep, "B", "late"), 6701);
+  EXPECT_EQ(r.CommitTransaction(t), platform::kRegInvalidHandle);
+  for (platform::RegKey key : {plain, made, corvane, deep, staged}) EXPECT_EQ(r.CloseKey(key), 0);
+
+  machine.SetRegistryTransactionsAvailable(false);
+  t = 5;
+  EXPECT_EQ(r.CreateTransaction(&t), platform::kRegProcNotFound);
+  EXPECT_EQ(t, 0u);
+  EXPECT_EQ(r.CreateKeyTransacted(hklm, "SOFTWARE", 0x7000, &deep), platform::kRegProcNotFound);
+}
+
 // --- instrumentation ---
 
 class WmiTest : public SimMachineTest {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "config/registry_access.h"
 #include "platform/registry.h"
 #include "platform/win32/services.h"
 
@@ -133,6 +134,62 @@ TEST_F(WineRegistry, ExpandEnvironmentStringsReplacesVariables) {
   EXPECT_EQ(registry->ExpandEnvironment("%CORVANE_NOT_SET%"), "%CORVANE_NOT_SET%");
   EXPECT_EQ(registry->ExpandEnvironment(""), "");
   ::SetEnvironmentVariableA("CORVANE_TEST_DIR", nullptr);
+}
+
+// Wine has the transaction functions as stubs: CreateTransaction hands out the handle 1 and
+// CommitTransaction succeeds for any handle, but RegCreateKeyTransactedA answers 120
+// (ERROR_CALL_NOT_IMPLEMENTED) and makes no key, so nothing can be written through a transaction
+// and no write waits for a commit or a rollback. Windows gives a real transaction: a value set
+// through the transacted key stays unseen by plain readers until the commit, closing the handle
+// uncommitted drops it, and committing a closed, committed or made-up handle fails.
+TEST_F(WineRegistry, TransactionsAreStubsAndTheTransactedRegistryIsNotImplemented) {
+  const std::string path = std::string(kScratch) + "\\Transacted";
+  platform::RegKey plain = 0;
+  ASSERT_EQ(registry->CreateKey(platform::kHkeyCurrentUser, kScratch, &plain), platform::kRegSuccess);
+
+  platform::RegTransaction transaction = 0;
+  ASSERT_EQ(registry->CreateTransaction(&transaction), platform::kRegSuccess);
+  EXPECT_EQ(transaction, 1u);
+  platform::RegKey key = 99;
+  EXPECT_EQ(registry->CreateKeyTransacted(platform::kHkeyCurrentUser, path, transaction, &key),
+            platform::kRegCallNotImplemented);
+  EXPECT_EQ(key, 0u);
+  platform::RegKey missing = 0;
+  EXPECT_EQ(registry->OpenKey(platform::kHkeyCurrentUser, path, &missing), platform::kRegFileNotFound);
+  // Not even a key that is there opens transacted.
+  EXPECT_EQ(registry->CreateKeyTransacted(platform::kHkeyCurrentUser, kScratch, transaction, &key),
+            platform::kRegCallNotImplemented);
+  EXPECT_EQ(registry->CreateKeyTransacted(plain, "", transaction, &key), platform::kRegCallNotImplemented);
+
+  EXPECT_EQ(registry->CommitTransaction(transaction), platform::kRegSuccess);
+  EXPECT_EQ(registry->CommitTransaction(transaction), platform::kRegSuccess);
+  registry->CloseTransaction(transaction);
+  EXPECT_EQ(registry->CommitTransaction(transaction), platform::kRegSuccess);
+  EXPECT_EQ(registry->CommitTransaction(0x1234), platform::kRegSuccess);
+  EXPECT_EQ(registry->CloseKey(plain), platform::kRegSuccess);
+}
+
+// So the values are written one after another (with the earlier ones put back should one fail).
+TEST_F(WineRegistry, SeveralMultiStringsAreWrittenWithoutATransaction) {
+  config::RegistryAccess access(*registry);
+  const std::string path = "HKEY_CURRENT_USER\\" + std::string(kScratch) + "\\Interfaces\\{ABC}";
+  ASSERT_EQ(access.WriteMultiStringText(path, "IPAddress", "10.0.0.1"), 1);
+  ASSERT_EQ(access.WriteMultiStringTexts(path, {{"IPAddress", "192.168.1.10\r\n192.168.1.11"},
+                                                {"SubnetMask", "255.255.255.0\r\n255.255.0.0"}}),
+            1);
+  EXPECT_EQ(access.ReadMultiStringText(path, "IPAddress"), "192.168.1.10\r\n192.168.1.11\r\n\r\n");
+  uint32_t type = 0;
+  EXPECT_EQ(access.ReadValueBytes(path, "SubnetMask", &type), std::string("255.255.255.0\0"
+                                                                          "255.255.0.0\0\0",
+                                                                          27));
+  EXPECT_EQ(type, platform::kRegMultiSz);
+
+  // What the putting back deletes with.
+  config::unique_hkey key = access.OpenKeyByPath(path, false);
+  ASSERT_TRUE(key);
+  EXPECT_EQ(registry->DeleteValue(key.get(), "SubnetMask"), platform::kRegSuccess);
+  EXPECT_EQ(registry->DeleteValue(key.get(), "SubnetMask"), platform::kRegFileNotFound);
+  EXPECT_EQ(access.ReadMultiStringText(path, "SubnetMask"), "");
 }
 
 }  // namespace

@@ -298,6 +298,11 @@ void Machine::SetScriptControlAvailable(bool available) {
   state_->scriptControlAvailable = available;
 }
 
+void Machine::SetRegistryTransactionsAvailable(bool available) {
+  std::lock_guard lock(state_->mutex);
+  state_->registryTransactionsAvailable = available;
+}
+
 std::vector<std::string> Machine::Calls() const {
   std::lock_guard lock(state_->mutex);
   return state_->calls;

@@ -114,6 +114,9 @@ class Machine {
   void SetInstrumentationAvailable(bool available);
   void SetConnectionManagerAvailable(bool available);
   void SetScriptControlAvailable(bool available);
+  // A system without registry transactions: CreateTransaction and RegCreateKeyTransactedA answer
+  // 127 (ERROR_PROC_NOT_FOUND).
+  void SetRegistryTransactionsAvailable(bool available);
 
   // --- recording and failure injection ---
   // The calls made so far, one text each, e.g. "GetAdaptersInfo(null) -> 111".
@@ -124,7 +127,9 @@ class Machine {
   // operation queue up. The names: GetAdaptersInfo, GetInterfaceInfo, GetPerAdapterInfo,
   // GetAdaptersAddresses, GetAdapterIndex, GetIfEntry, AddIPAddress, DeleteIPAddress, IcmpSendEcho,
   // MprConfigServerConnect, MprConfigGetFriendlyName, RegCreateKeyA, RegOpenKeyA, RegQueryValueExA,
-  // RegSetValueExA, RegCloseKey, CoInitialize, CoInitializeSecurity, ExecQuery, ExecMethod,
+  // RegSetValueExA, RegDeleteValueA, RegCloseKey, CreateTransaction, RegCreateKeyTransactedA,
+  // CommitTransaction, CloseHandle (of a transaction, which then stays open and is never applied),
+  // CoInitialize, CoInitializeSecurity, ExecQuery, ExecMethod,
   // EnumConnections, CoCreateInstance(WbemLocator), ConnectServer, CoSetProxyBlanket,
   // IEnumWbemClassObject::Next, CoCreateInstance (the script control), ScriptControl.Language,
   // ScriptControl.AddCode, ScriptControl.ExecuteStatement, ScriptControl.Run, ScriptControl.Eval,

@@ -60,6 +60,24 @@ struct RegNode {
   std::map<std::string, RegValue> values;                    // key: folded name
 };
 
+// A registry transaction: the keys created and the values set or deleted through its keys, held
+// apart from the hive until the commit applies them all at once.
+struct RegStagedKey {
+  int root = 0;                                           // index into State::roots
+  std::vector<std::string> path;                          // below the root, as created
+  std::map<std::string, std::optional<RegValue>> values;  // key: folded name; empty: deleted
+};
+struct RegTransactionSim {
+  bool committed = false;
+  std::map<std::string, RegStagedKey> keys;  // key: the root's index and the folded path
+};
+// A key opened through a transaction: it names its place, which may exist only in the transaction.
+struct RegTransactedKey {
+  platform::RegTransaction transaction = 0;
+  int root = 0;
+  std::vector<std::string> path;
+};
+
 // --- script control ---
 
 struct ScriptProcedure {
@@ -120,6 +138,12 @@ struct Machine::State {
   RegNode roots[6];  // HKEY_CLASSES_ROOT .. HKEY_CURRENT_CONFIG
   std::map<platform::RegKey, RegNode*> openKeys;
   platform::RegKey nextKeyHandle = 0x1000;
+  // Registry transactions, and the keys opened through them (handles from nextKeyHandle).
+  bool registryTransactionsAvailable = true;
+  std::map<platform::RegTransaction, RegTransactionSim> transactions;
+  std::map<platform::RegKey, RegTransactedKey> transactedKeys;
+  platform::RegTransaction nextTransactionHandle = 0x7000;
+
   uintptr_t nextRouterHandle = 0x5000;
   std::set<uintptr_t> routerHandles;
 
@@ -225,12 +249,19 @@ class RegistrySim final : public platform::Registry {
                      uint32_t* size) override;
   int32_t SetValue(platform::RegKey key, const std::string& valueName, uint32_t type, const uint8_t* data,
                    uint32_t size) override;
+  int32_t DeleteValue(platform::RegKey key, const std::string& valueName) override;
   int32_t CloseKey(platform::RegKey key) override;
+  int32_t CreateTransaction(platform::RegTransaction* transaction) override;
+  int32_t CreateKeyTransacted(platform::RegKey parent, const std::string& subkey,
+                              platform::RegTransaction transaction, platform::RegKey* result) override;
+  int32_t CommitTransaction(platform::RegTransaction transaction) override;
+  void CloseTransaction(platform::RegTransaction transaction) override;
   std::string ExpandEnvironment(const std::string& text) override;
 
  private:
+  // `transaction` 0: the plain key functions (a transacted parent makes the key transacted too).
   int32_t OpenOrCreate(const char* operation, platform::RegKey parent, const std::string& subkey, bool create,
-                       platform::RegKey* result);
+                       platform::RegTransaction transaction, platform::RegKey* result);
   Machine::State& s_;
 };
 
