@@ -1,5 +1,10 @@
 #include "address_ops/add_addresses.h"
 
+#include <algorithm>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
 #include "address_ops/address_store.h"
 #include "app/activity_log.h"
 #include "app/adapter_view.h"
@@ -147,6 +152,54 @@ bool IsAddressInUse(app::AppContext& context, const std::string& address) {
   return context.services.ipHelper.SendEcho(target, kEchoTimeoutMs);
 }
 
+std::vector<bool> QueryOccupancy(app::AppContext& context, const std::vector<std::string>& addresses) {
+  // Shared with the echo threads, which may outlive this call by their last bookkeeping.
+  struct Batch {
+    std::vector<std::string> addresses;
+    std::vector<char> answers;
+    size_t next = 0;
+    size_t finished = 0;
+    std::mutex mutex;
+    std::condition_variable done;
+  };
+  auto batch = std::make_shared<Batch>();
+  batch->addresses = addresses;
+  batch->answers.assign(addresses.size(), 0);
+  const size_t count = addresses.size();
+  // Each thread takes the next address until none is left; a close leaves the rest unasked.
+  auto work = [&context, batch, count] {
+    for (;;) {
+      size_t i = 0;
+      {
+        std::lock_guard lock(batch->mutex);
+        if (batch->next == count) return;
+        i = batch->next++;
+      }
+      const bool answered = !app::ChangeMustStop(context) && IsAddressInUse(context, batch->addresses[i]);
+      std::lock_guard lock(batch->mutex);
+      batch->answers[i] = answered ? 1 : 0;
+      if (++batch->finished == count) batch->done.notify_all();
+    }
+  };
+  size_t started = 0;
+  for (size_t t = 0; t < std::min(count, kEchoesInFlight); ++t)
+    if (context.services.kernel.StartThread(work)) ++started;
+  if (started == 0) work();  // no thread to be had: one echo after another
+  std::unique_lock lock(batch->mutex);
+  batch->done.wait(lock, [&] { return batch->finished == count; });
+  return std::vector<bool>(batch->answers.begin(), batch->answers.end());
+}
+
+namespace {
+
+// One line of the address box as the addition works through it.
+struct PlannedLine {
+  enum class Kind { Range, BadRange, BadFormat, Single } kind = Kind::Single;
+  std::vector<std::string> addresses;  // a range's addresses in ascending order, or the one line
+};
+
+}  // namespace
+
 void AddAddressRange(app::AppContext& context, const app::AddRangeRequest& request) {
   app::SetBusy(context, true);
   // A mask of no ones, or with a gap, would give each address a network that takes over routes
@@ -162,41 +215,51 @@ void AddAddressRange(app::AppContext& context, const app::AddRangeRequest& reque
   int32_t added = 0;
   int32_t failed = 0;
 
+  // The lines expanded first, so that the occupancy query can ask every address at once.
+  std::vector<PlannedLine> plan;
+  std::vector<std::string> asked;
   for (const std::string& line : SplitAddressLines(request.addresses)) {
-    // A close stops the run before its next address; what was bound is still stored below.
-    if (app::ChangeMustStop(context)) break;
+    PlannedLine planned;
     if (IsRangeLine(line)) {
       RangeBounds range = ParseRangeLine(line);
-      if (!range.valid) {
-        app::AppendLog(context, "添加IP-地址地址范围错误！");
-        continue;
-      }
-      for (int64_t n = range.first; n <= range.last && !app::ChangeMustStop(context); ++n) {
-        const std::string address = range.prefix + text::Decimal(n);
-        if (occupancy && IsAddressInUse(context, address)) {
-          LogInUse(context, address);
-          continue;
-        }
-        uint32_t result = AddOneAddress(context, address, request.mask, ifIndex);
-        result == 0 ? ++added : ++failed;
-        LogAdded(context, address, result);
-        context.services.windows.ProcessPendingEvents();
-      }
+      planned.kind = range.valid ? PlannedLine::Kind::Range : PlannedLine::Kind::BadRange;
+      if (range.valid)
+        for (int64_t n = range.first; n <= range.last; ++n) planned.addresses.push_back(range.prefix + text::Decimal(n));
+    } else {
+      std::vector<uint32_t> resolved;
+      planned.kind = context.services.sockets.GetHostByName(line, &resolved) ? PlannedLine::Kind::Single
+                                                                             : PlannedLine::Kind::BadFormat;
+      if (planned.kind == PlannedLine::Kind::Single) planned.addresses.push_back(line);
+    }
+    if (occupancy) asked.insert(asked.end(), planned.addresses.begin(), planned.addresses.end());
+    plan.push_back(std::move(planned));
+  }
+  // The echoes go out together, each with its own wait; the log keeps the order of the lines.
+  const std::vector<bool> inUse = occupancy ? QueryOccupancy(context, asked) : std::vector<bool>{};
+  size_t answer = 0;
+
+  for (const PlannedLine& line : plan) {
+    // A close stops the run before its next address; what was bound is still stored below.
+    if (app::ChangeMustStop(context)) break;
+    if (line.kind == PlannedLine::Kind::BadRange) {
+      app::AppendLog(context, "添加IP-地址地址范围错误！");
       continue;
     }
-
-    std::vector<uint32_t> resolved;
-    if (!context.services.sockets.GetHostByName(line, &resolved)) {
+    if (line.kind == PlannedLine::Kind::BadFormat) {
       app::AppendLog(context, "添加IP-地址地址格式输入错误！");
       continue;
     }
-    if (occupancy && IsAddressInUse(context, line)) {
-      LogInUse(context, line);
-      continue;
+    for (const std::string& address : line.addresses) {
+      if (app::ChangeMustStop(context)) break;
+      if (occupancy && inUse[answer++]) {
+        LogInUse(context, address);
+        continue;
+      }
+      uint32_t result = AddOneAddress(context, address, request.mask, ifIndex);
+      result == 0 ? ++added : ++failed;
+      LogAdded(context, address, result);
+      if (line.kind == PlannedLine::Kind::Range) context.services.windows.ProcessPendingEvents();
     }
-    uint32_t result = AddOneAddress(context, line, request.mask, ifIndex);
-    result == 0 ? ++added : ++failed;
-    LogAdded(context, line, result);
   }
 
   // The busy state holds until the store has ended: no other change, and no other adapter chosen,

@@ -52,5 +52,10 @@ uint32_t AddOneAddress(app::AppContext& context, const std::string& address, con
                        uint32_t ifIndex);
 // One ICMP echo with a 30 ms wait; true when the address answered.
 bool IsAddressInUse(app::AppContext& context, const std::string& address);
+// The occupancy query of a whole addition: one echo per address, at most kEchoesInFlight at a
+// time on threads of their own, each with its own wait; result[i] is whether addresses[i]
+// answered. Returns when every echo has ended (a close leaves the rest unasked, as not in use).
+inline constexpr size_t kEchoesInFlight = 64;
+std::vector<bool> QueryOccupancy(app::AppContext& context, const std::vector<std::string>& addresses);
 
 }  // namespace corvane::address_ops

@@ -389,6 +389,29 @@ TEST_F(AddressOpsTest, TheOccupancyQueryPingsOnlyWhenAskedAndSkipsAnsweringAddre
   EXPECT_EQ(Summary(), "添加IP完成，添加成功0，添加失败0。");
 }
 
+TEST_F(AddressOpsTest, TheEchoesOfAnAdditionGoOutTogetherAtMostSixtyFourAtATimeAndTheLogKeepsItsOrder) {
+  StartApp();
+  // Every echo waits its full 30 ms, as to a silent address: one after another, a /24 would wait
+  // 254 x 30 ms before its last address is bound.
+  machine.SetLatency("IcmpSendEcho", 30);
+  machine.AddEchoResponder("10.5.0.7");
+  AddThroughWindow("10.5.0.{1-254}\r\n10.5.1.1", true);
+  // Together (not one after another), and never more than 64 in flight.
+  EXPECT_GT(machine.PeakConcurrentCalls("IcmpSendEcho"), 8);
+  EXPECT_LE(machine.PeakConcurrentCalls("IcmpSendEcho"), 64);
+  Strings lines = AddLines();
+  ASSERT_EQ(lines.size(), 256u);
+  EXPECT_EQ(lines[1], "添加IP-地址 10.5.0.1 成功.");
+  EXPECT_EQ(lines[7], "添加IP-地址 10.5.0.7 失败,该ip可能已被占用.");
+  EXPECT_EQ(lines[254], "添加IP-地址 10.5.0.254 成功.");
+  EXPECT_EQ(lines[255], "添加IP-地址 10.5.1.1 成功.");
+  // Every echo ended before the first address was bound.
+  const Strings calls = machine.Calls();
+  auto firstBind = std::find_if(calls.begin(), calls.end(), [](const std::string& c) { return c.rfind("AddIPAddress(", 0) == 0; });
+  EXPECT_EQ(std::count_if(firstBind, calls.end(), [](const std::string& c) { return c.rfind("IcmpSendEcho(", 0) == 0; }), 0);
+  EXPECT_EQ(std::count_if(calls.begin(), calls.end(), [](const std::string& c) { return c.rfind("IcmpSendEcho(", 0) == 0; }), 255);
+}
+
 TEST_F(AddressOpsTest, ADuplicateAddressIsCountedAsFailedWithTheServiceCode) {
   StartApp();
   AddThroughWindow("192.168.1.10");

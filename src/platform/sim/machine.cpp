@@ -1,4 +1,5 @@
 // The simulated machine: building it, observing it, recording and failure injection.
+#include <algorithm>
 #include <chrono>
 #include "platform/sim/machine.h"
 
@@ -75,9 +76,15 @@ void Machine::State::Delay(const std::string& operation) {
     auto it = latencies.find(operation);
     if (it == latencies.end()) return;
     milliseconds = it->second;
+    int& now = waiting[operation];
+    peakWaiting[operation] = std::max(peakWaiting[operation], ++now);
   }
-  std::unique_lock lock(endMutex);
-  endSignal.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return ended.load(); });
+  {
+    std::unique_lock lock(endMutex);
+    endSignal.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return ended.load(); });
+  }
+  std::lock_guard lock(mutex);
+  --waiting[operation];
 }
 
 SimAdapter* Machine::State::FindAdapter(uint32_t index) {
@@ -329,6 +336,12 @@ void Machine::EndProcessAfterCalls(size_t calls) {
 }
 
 bool Machine::ProcessEnded() const { return state_->ended; }
+
+int Machine::PeakConcurrentCalls(const std::string& operation) const {
+  std::lock_guard lock(state_->mutex);
+  auto it = state_->peakWaiting.find(operation);
+  return it == state_->peakWaiting.end() ? 0 : it->second;
+}
 
 void Machine::SetLatency(const std::string& operation, uint32_t milliseconds) {
   std::lock_guard lock(state_->mutex);

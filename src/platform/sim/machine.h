@@ -156,6 +156,8 @@ class Machine {
   // other threads' calls; the end of the process cuts the wait short. 0 removes the latency.
   // Operations with a latency: AddIPAddress, DeleteIPAddress, IcmpSendEcho, RegSetValueExA.
   void SetLatency(const std::string& operation, uint32_t milliseconds);
+  // The most calls of `operation` that were in their latency at the same time.
+  int PeakConcurrentCalls(const std::string& operation) const;
 
   // Threads started through the kernel service: wait until all have ended.
   void WaitForThreads();
