@@ -11,78 +11,48 @@
 
 namespace corvane::config {
 
-// Owns one open registry key and closes it when it goes out of scope.
-class unique_hkey {
+// Owns one handle of the registry service and hands it back through `Close` when it goes out of
+// scope: one owner for every kind of handle, an alias for each.
+template <typename Handle, auto Close>
+class unique_registry_handle {
  public:
-  unique_hkey() = default;
-  unique_hkey(platform::Registry* registry, platform::RegKey key) : registry_(registry), key_(key) {}
-  unique_hkey(unique_hkey&& other) noexcept : registry_(other.registry_), key_(other.release()) {}
-  unique_hkey& operator=(unique_hkey&& other) noexcept {
+  unique_registry_handle() = default;
+  unique_registry_handle(platform::Registry* registry, Handle handle) : registry_(registry), handle_(handle) {}
+  unique_registry_handle(unique_registry_handle&& other) noexcept
+      : registry_(other.registry_), handle_(other.release()) {}
+  unique_registry_handle& operator=(unique_registry_handle&& other) noexcept {
     if (this != &other) {
       reset();
       registry_ = other.registry_;
-      key_ = other.release();
+      handle_ = other.release();
     }
     return *this;
   }
-  ~unique_hkey() { reset(); }
-  unique_hkey(const unique_hkey&) = delete;
-  unique_hkey& operator=(const unique_hkey&) = delete;
+  ~unique_registry_handle() { reset(); }
+  unique_registry_handle(const unique_registry_handle&) = delete;
+  unique_registry_handle& operator=(const unique_registry_handle&) = delete;
 
-  platform::RegKey get() const { return key_; }
-  explicit operator bool() const { return key_ != 0; }
-  platform::RegKey release() {
-    platform::RegKey key = key_;
-    key_ = 0;
-    return key;
+  Handle get() const { return handle_; }
+  explicit operator bool() const { return handle_ != 0; }
+  Handle release() {
+    Handle handle = handle_;
+    handle_ = 0;
+    return handle;
   }
   void reset() {
-    if (key_ != 0 && registry_ != nullptr) registry_->CloseKey(key_);
-    key_ = 0;
+    if (handle_ != 0 && registry_ != nullptr) (registry_->*Close)(handle_);
+    handle_ = 0;
   }
 
  private:
   platform::Registry* registry_ = nullptr;
-  platform::RegKey key_ = 0;
+  Handle handle_ = 0;
 };
 
-// Owns one registry transaction and closes it when it goes out of scope: one not committed by then
-// is rolled back.
-class unique_transaction {
- public:
-  unique_transaction() = default;
-  unique_transaction(platform::Registry* registry, platform::RegTransaction transaction)
-      : registry_(registry), transaction_(transaction) {}
-  unique_transaction(unique_transaction&& other) noexcept
-      : registry_(other.registry_), transaction_(other.release()) {}
-  unique_transaction& operator=(unique_transaction&& other) noexcept {
-    if (this != &other) {
-      reset();
-      registry_ = other.registry_;
-      transaction_ = other.release();
-    }
-    return *this;
-  }
-  ~unique_transaction() { reset(); }
-  unique_transaction(const unique_transaction&) = delete;
-  unique_transaction& operator=(const unique_transaction&) = delete;
-
-  platform::RegTransaction get() const { return transaction_; }
-  explicit operator bool() const { return transaction_ != 0; }
-  platform::RegTransaction release() {
-    platform::RegTransaction transaction = transaction_;
-    transaction_ = 0;
-    return transaction;
-  }
-  void reset() {
-    if (transaction_ != 0 && registry_ != nullptr) registry_->CloseTransaction(transaction_);
-    transaction_ = 0;
-  }
-
- private:
-  platform::Registry* registry_ = nullptr;
-  platform::RegTransaction transaction_ = 0;
-};
+// An open registry key.
+using unique_hkey = unique_registry_handle<platform::RegKey, &platform::Registry::CloseKey>;
+// A registry transaction: one not committed when it goes out of scope is rolled back.
+using unique_transaction = unique_registry_handle<platform::RegTransaction, &platform::Registry::CloseTransaction>;
 
 class RegistryAccess {
  public:
