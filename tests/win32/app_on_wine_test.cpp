@@ -72,7 +72,7 @@ TEST_F(WineProgram, ReportOfWinesLastAdapterWithStatusMediaAndMtuAsWineAnswers) 
   EXPECT_EQ(log.back(), name + " 最大传输单元" + std::to_string(mtu) + ".");
 }
 
-TEST_F(WineProgram, AddingAnAddressLogsWinesResultCodeFiftyAndKeepsTheStoredLists) {
+TEST_F(WineProgram, AddingAnAddressLogsWinesResultCodeFiftyAndWritesNothingForItsDhcpAdapter) {
   config::RegistryAccess access(*registry);
   const std::string path = address_ops::InterfaceKeyPath(program->context().adapterContext().adapterName);
   uint32_t type = 0;
@@ -88,8 +88,12 @@ TEST_F(WineProgram, AddingAnAddressLogsWinesResultCodeFiftyAndKeepsTheStoredList
   EXPECT_TRUE(find("添加IP-地址 192.0.2.10 失败,返回代码50."));
   EXPECT_TRUE(find("添加IP-地址 192.0.2.11 失败,返回代码50."));
   EXPECT_TRUE(find("添加IP完成，添加成功0，添加失败2。"));
-  // Wine lists the adapter without an IPv4 address: its interface key is not written over.
-  EXPECT_EQ(log.back(), "网卡当前没有可用的IP-地址(网线断开或未获得租约),保留原有的系统储存.");
+  // Wine lists the adapter with DHCP on (and no IPv4 address): its interface key is not written.
+  const app::AdapterRecord* record =
+      program->context().snapshot.Load()->adapters.Get(static_cast<uint32_t>(request.target.index));
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(record->dhcpEnabled, 1u);
+  EXPECT_EQ(log.back(), "网卡已启用DHCP,添加的IP-地址只保留到下次重启,未写入系统储存.");
   EXPECT_EQ(access.ReadValueBytes(path, "IPAddress", &type), stored);
 }
 
