@@ -76,8 +76,12 @@ void Machine::State::Delay(const std::string& operation) {
     if (it == latencies.end()) return;
     milliseconds = it->second;
   }
+  WaitUnlessEnded(milliseconds);
+}
+
+bool Machine::State::WaitUnlessEnded(uint32_t milliseconds) {
   std::unique_lock lock(endMutex);
-  endSignal.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return ended.load(); });
+  return !endSignal.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return ended.load(); });
 }
 
 SimAdapter* Machine::State::FindAdapter(uint32_t index) {
