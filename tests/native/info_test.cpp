@@ -1,3 +1,7 @@
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "app/stored_texts.h"
 #include "info/about_box.h"
 #include "info/system_menu.h"
@@ -307,13 +311,62 @@ TEST(UrlUnescape, DecodesPercentSequencesWithinTheBuffer) {
   EXPECT_EQ(info::UnescapeUrl(std::string(260, 'a')), "");
 }
 
-TEST(SystemMenuTask, FindsTheMainWindowOnlyWhileItIsOpen) {
+// The task on its own thread while the main window is not there yet.
+class SystemMenuTaskTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    // A task still waiting would outlive the test: it gets its window.
+    if (!done) CreateMainWindow();
+    machine.WaitForThreads();
+  }
+
+  void StartTask() {
+    ASSERT_TRUE(machine.kernel().StartThread([this] {
+      info::SystemMenuTask(context);
+      done = true;
+    }));
+  }
+  headless::HeadlessWindow* CreateMainWindow() {
+    windows.CreateMainWindow(app::MainWindowSpec(), [](platform::Window&, const platform::Event&) {});
+    return windows.mainWindow();
+  }
+  bool EndsWithin(std::chrono::milliseconds limit) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (!done && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return done;
+  }
+
+  sim::Machine machine;
   headless::HeadlessWindowSystem windows;
-  EXPECT_EQ(windows.FindOwnMainWindow(), nullptr);
-  platform::Window* main = windows.CreateMainWindow(app::MainWindowSpec(), [](platform::Window&, const platform::Event&) {});
-  EXPECT_EQ(windows.FindOwnMainWindow(), main);
-  main->Close();
-  EXPECT_EQ(windows.FindOwnMainWindow(), nullptr);
+  platform::Services services{machine.ipHelper(), machine.router(),    machine.registry(),
+                              machine.automation(), machine.sockets(),  machine.clipboard(),
+                              machine.internet(),   windows,            machine.kernel()};
+  app::AppContext context{services};
+  std::atomic<bool> done{false};
+};
+
+TEST_F(SystemMenuTaskTest, LooksForTheWindowAPauseApartAndExtendsItsMenuOnceItIsThere) {
+  StartTask();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // About one lookup per pause; a loop without a pause makes thousands in that time.
+  const int lookups = windows.mainWindowLookups();
+  EXPECT_GE(lookups, 2);
+  EXPECT_LE(lookups, 300 / static_cast<int>(info::kMainWindowPollMilliseconds) * 2);
+  EXPECT_FALSE(done);
+  headless::HeadlessWindow* main = CreateMainWindow();
+  ASSERT_TRUE(EndsWithin(std::chrono::seconds(5)));
+  EXPECT_EQ(main->systemMenuItems().size(), 10u);
+  EXPECT_TRUE(main->hasMessageFilter());
+}
+
+TEST_F(SystemMenuTaskTest, EndsWithTheProcessWhenTheWindowNeverShows) {
+  StartTask();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  machine.kernel().TerminateOwnProcess(0);
+  ASSERT_TRUE(EndsWithin(std::chrono::seconds(5)));
+  const int lookups = windows.mainWindowLookups();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(windows.mainWindowLookups(), lookups);
 }
 
 }  // namespace
