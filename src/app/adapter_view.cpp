@@ -208,7 +208,12 @@ void ShowSelectedAdapter(AppContext& context) {
 
   // The adapter's lines go to the log in one change: the log box is drawn once for all of them.
   std::vector<std::string> lines{"-------------------------------------"};
-  if (context.connections.MediaState(selectorText) == platform::kIfOperStatusUp) {
+  uint32_t mediaResult = platform::kNoError;
+  const uint32_t media = context.connections.MediaState(selectorText, &mediaResult);
+  if (mediaResult != platform::kNoError) {
+    // The adapters could not be listed: that says nothing about the cable.
+    lines.push_back(selectorText + " 查询媒体状态 失败,返回代码" + text::Decimal(mediaResult) + ".");
+  } else if (media == platform::kIfOperStatusUp) {
     lines.push_back(selectorText + " 媒体状态状态-已连接.");
   } else {
     lines.push_back(selectorText + " 媒体状态状态-已断开.");

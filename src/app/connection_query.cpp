@@ -59,24 +59,31 @@ int32_t ConnectionQuery::ConnectionStatus(const std::string& name) {
   return -1;
 }
 
-bool ConnectionQuery::FindAdapterAddresses(const std::string& name, platform::AdapterAddresses* found) {
+uint32_t ConnectionQuery::FindAdapterAddresses(const std::string& name, platform::AdapterAddresses* found,
+                                               bool* matched) {
+  *matched = false;
   std::vector<platform::AdapterAddresses> entries;
-  if (ipHelper_.GetAdaptersAddresses(platform::kAfUnspec, platform::kGaaFlagIncludePrefix, &entries) !=
-      platform::kNoError)
-    return false;
+  const uint32_t result =
+      ipHelper_.GetAdaptersAddresses(platform::kAfUnspec, platform::kGaaFlagIncludePrefix, &entries);
+  if (result == platform::kErrorNoData) return platform::kNoError;  // no adapter: nothing matches
+  if (result != platform::kNoError) return result;
   const std::u16string wide = kernel_.MultiByteToWide(name, platform::kCodePageGbk);
   for (auto& entry : entries) {
     if (entry.FriendlyName == wide) {
       *found = std::move(entry);
-      return true;
+      *matched = true;
+      break;
     }
   }
-  return false;
+  return platform::kNoError;
 }
 
-uint32_t ConnectionQuery::MediaState(const std::string& name) {
+uint32_t ConnectionQuery::MediaState(const std::string& name, uint32_t* result) {
   platform::AdapterAddresses entry;
-  return FindAdapterAddresses(name, &entry) ? entry.OperStatus : 0;
+  bool matched = false;
+  const uint32_t code = FindAdapterAddresses(name, &entry, &matched);
+  if (result != nullptr) *result = code;
+  return matched ? entry.OperStatus : 0;
 }
 
 std::string ConnectionQuery::QueryAdapterProperty(const std::string& property, const std::string& name,
@@ -112,7 +119,9 @@ int64_t ConnectionQuery::LinkSpeed(const std::string& name) {
 int64_t ConnectionQuery::LinkMtu(const std::string& name) {
   std::string guid;
   platform::AdapterAddresses entry;
-  if (FindAdapterAddresses(name, &entry)) {
+  bool matched = false;
+  FindAdapterAddresses(name, &entry, &matched);
+  if (matched) {
     guid = entry.AdapterName;
   } else {
     bool found = false;

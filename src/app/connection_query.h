@@ -19,15 +19,19 @@ class ConnectionQuery {
 
   // NetConnectionStatus (0-12 and beyond), -1 when no status is found.
   int32_t ConnectionStatus(const std::string& name);
-  // Operational status of the adapter with that friendly name (1 = up), 0 when none matches.
-  uint32_t MediaState(const std::string& name);
+  // Operational status of the adapter with that friendly name (1 = up), 0 when none matches or
+  // when the adapters cannot be listed. `*result` receives GetAdaptersAddresses' code: kNoError
+  // when it listed them (no adapter at all, ERROR_NO_DATA, is a list that matches none).
+  uint32_t MediaState(const std::string& name, uint32_t* result = nullptr);
   // Bits per second, 0 when nothing is found.
   int64_t LinkSpeed(const std::string& name);
   // Bytes, -1 when the interface row cannot be read.
   int64_t LinkMtu(const std::string& name);
 
  private:
-  bool FindAdapterAddresses(const std::string& name, platform::AdapterAddresses* found);
+  // GetAdaptersAddresses' code (ERROR_NO_DATA taken as an empty list, kNoError); `*found` holds
+  // the entry with that friendly name when `*matched`.
+  uint32_t FindAdapterAddresses(const std::string& name, platform::AdapterAddresses* found, bool* matched);
   std::string QueryAdapterProperty(const std::string& property, const std::string& name, bool* found);
 
   platform::Automation& automation_;

@@ -21,39 +21,77 @@ void ManagementConnection::Release() {
 
 bool ConnectManagementService(const std::string& query, ManagementConnection* connection) {
   connection->Release();
+  connection->failedStep_ = ManagementStep::None;
+  connection->failure_ = platform::kSOk;
+  auto fail = [connection](ManagementStep step, platform::HResult hr) {
+    connection->Release();
+    connection->failedStep_ = step;
+    connection->failure_ = hr;
+    return false;
+  };
   platform::Automation& automation = connection->automation_;
   // The process's security is set once; a later call answers RPC_E_TOO_LATE and the setting made
   // first stands. The connection's own initialisation follows and is released with it.
   automation.InitializeSecurity();
-  if (!platform::Succeeded(automation.Initialize())) return false;
+  platform::HResult hr = automation.Initialize();
+  if (!platform::Succeeded(hr)) return fail(ManagementStep::Connect, hr);
   connection->initialized_ = true;
-  bool ok = platform::Succeeded(automation.CreateLocator(&connection->locator)) && connection->locator &&
-            platform::Succeeded(connection->locator->ConnectServer(kNamespace, &connection->service)) &&
-            connection->service && platform::Succeeded(connection->service->SetProxyBlanket());
-  if (ok && !query.empty())
-    ok = platform::Succeeded(connection->service->ExecQuery(query, &connection->results)) && connection->results;
-  if (!ok) connection->Release();
-  return ok;
+  hr = automation.CreateLocator(&connection->locator);
+  if (!platform::Succeeded(hr) || !connection->locator) return fail(ManagementStep::Connect, hr);
+  hr = connection->locator->ConnectServer(kNamespace, &connection->service);
+  if (!platform::Succeeded(hr) || !connection->service) return fail(ManagementStep::Connect, hr);
+  hr = connection->service->SetProxyBlanket();
+  if (!platform::Succeeded(hr)) return fail(ManagementStep::Connect, hr);
+  if (!query.empty()) {
+    hr = connection->service->ExecQuery(query, &connection->results);
+    if (!platform::Succeeded(hr) || !connection->results) return fail(ManagementStep::Query, hr);
+  }
+  return true;
 }
 
 int32_t FindAdapterIndexByConnectionName(platform::Automation& automation, platform::WindowSystem& windows,
-                                         const std::string& name, bool* found) {
-  *found = false;
+                                         const std::string& name, IndexLookup* lookup) {
+  *lookup = IndexLookup{};
   ManagementConnection connection(automation);
   const std::string query =
       "Select Index From Win32_NetworkAdapter WHERE NetConnectionID='" + app::EscapeWqlString(name) + "'";
-  if (!ConnectManagementService(query, &connection)) return 0;
+  if (!ConnectManagementService(query, &connection)) {
+    lookup->failedStep = connection.failedStep();
+    lookup->hr = connection.failure();
+    return 0;
+  }
   for (;;) {
     platform::WmiObject object;
-    if (connection.results->Next(&object) != platform::kSOk) break;
+    const platform::HResult hr = connection.results->Next(&object);
+    if (!platform::Succeeded(hr)) {
+      lookup->failedStep = ManagementStep::Query;
+      lookup->hr = hr;
+      return 0;
+    }
+    if (hr != platform::kSOk) break;  // no more objects
+    // Index is the class's key: every object delivered carries it.
     auto index = object.find("Index");
     if (index != object.end() && index->second.kind == platform::WmiValue::Kind::Integer) {
-      *found = true;
+      lookup->found = true;
       return static_cast<int32_t>(index->second.integer);
     }
     windows.ProcessPendingEvents();
   }
   return 0;
+}
+
+std::string ManagementFailureText(ManagementStep step, platform::HResult hr) {
+  const std::string code = "返回代码" + text::Decimal(static_cast<int32_t>(hr)) + ".";
+  switch (step) {
+    case ManagementStep::Connect:
+      return "连接WMI服务失败," + code;
+    case ManagementStep::Query:
+      return "查询网卡索引失败," + code;
+    case ManagementStep::Method:
+    case ManagementStep::None:
+      break;
+  }
+  return code;
 }
 
 int EnableDhcpOnConnection(platform::Automation& automation, platform::WindowSystem& windows,
@@ -63,15 +101,26 @@ int EnableDhcpOnConnection(platform::Automation& automation, platform::WindowSys
   o = DhcpOutcome{};
   ManagementConnection connection(automation);
   if (!ConnectManagementService("", &connection)) {
-    o.hr = platform::kEFail;
+    o.failedStep = connection.failedStep();
+    o.hr = connection.failure();
     return 0;
   }
-  const int32_t index = FindAdapterIndexByConnectionName(automation, windows, name, &o.found);
+  IndexLookup lookup;
+  const int32_t index = FindAdapterIndexByConnectionName(automation, windows, name, &lookup);
+  o.found = lookup.found;
+  if (lookup.failedStep != ManagementStep::None) {
+    o.failedStep = lookup.failedStep;
+    o.hr = lookup.hr;
+    return 0;
+  }
   if (!o.found) return 0;
   const std::string path = "Win32_NetworkAdapterConfiguration.Index=" + text::Decimal(index);
   platform::WmiObject out;
   o.hr = connection.service->ExecMethod(path, "EnableDHCP", nullptr, &out);
-  if (!platform::Succeeded(o.hr)) return 0;
+  if (!platform::Succeeded(o.hr)) {
+    o.failedStep = ManagementStep::Method;
+    return 0;
+  }
   auto value = out.find("ReturnValue");
   if (value == out.end() || value->second.kind != platform::WmiValue::Kind::Integer) return 0;
   o.haveReturnValue = true;
@@ -82,13 +131,11 @@ int EnableDhcpOnConnection(platform::Automation& automation, platform::WindowSys
 std::string DhcpLogLine(const std::string& name, int result, const DhcpOutcome& outcome) {
   if (result == 1) return name + " 修改为自动获取IP成功.";
   std::string line = name + " 修改为自动获取IP失败！";
-  if (outcome.haveReturnValue)
-    line += "返回代码" + text::Decimal(outcome.returnValue) + ".";
-  else if (!platform::Succeeded(outcome.hr))
-    line += "返回代码" + text::Decimal(static_cast<int32_t>(outcome.hr)) + ".";
-  else if (!outcome.found)
-    line += "未找到该网卡.";
-  return line;
+  if (outcome.haveReturnValue) return line + "返回代码" + text::Decimal(outcome.returnValue) + ".";
+  if (outcome.failedStep != ManagementStep::None) return line + ManagementFailureText(outcome.failedStep, outcome.hr);
+  if (!outcome.found) return line + "未找到该网卡.";
+  // The service carried the call out, but its answer holds no result of the method.
+  return line + "EnableDHCP未返回ReturnValue,返回代码" + text::Decimal(static_cast<int32_t>(outcome.hr)) + ".";
 }
 
 }  // namespace corvane::config

@@ -10,6 +10,14 @@
 
 namespace corvane::config {
 
+// The steps of the management operations that can fail, so that a log line names the one that did.
+enum class ManagementStep {
+  None,     // nothing failed
+  Connect,  // the library's initialisation, the locator, ConnectServer or the proxy blanket
+  Query,    // ExecQuery, or reading its results
+  Method,   // ExecMethod
+};
+
 // What ConnectManagementService hands back: the locator, the service and, when a query was run,
 // its results. It also holds the initialisation of the component object library that the
 // connection made on this thread; Release (and the destructor) releases the references first,
@@ -23,6 +31,11 @@ class ManagementConnection {
 
   void Release();
 
+  // Where the last ConnectManagementService stopped (None when it succeeded), and the result code
+  // of that step.
+  ManagementStep failedStep() const { return failedStep_; }
+  platform::HResult failure() const { return failure_; }
+
   std::unique_ptr<platform::WmiLocator> locator;
   std::unique_ptr<platform::WmiServices> service;
   std::unique_ptr<platform::WmiEnumerator> results;
@@ -31,24 +44,41 @@ class ManagementConnection {
   friend bool ConnectManagementService(const std::string& query, ManagementConnection* connection);
   platform::Automation& automation_;
   bool initialized_ = false;
+  ManagementStep failedStep_ = ManagementStep::None;
+  platform::HResult failure_ = platform::kSOk;
 };
 
 // Sets the process's security (a setting made earlier stands), initialises the library on this
 // thread, creates the locator, connects to root\cimv2, sets the proxy blanket and, for a
 // non-empty query, runs it. True when every step succeeded; on failure the connection holds
-// nothing and the thread's initialisation count is where it was.
+// nothing, names the step that failed with its code, and the thread's initialisation count is
+// where it was.
 bool ConnectManagementService(const std::string& query, ManagementConnection* connection);
 
+// How the lookup of an adapter's index went.
+struct IndexLookup {
+  bool found = false;  // an object answered with its Index
+  // The step that failed and its code. None: the query ran, and `found` tells whether it matched.
+  ManagementStep failedStep = ManagementStep::None;
+  platform::HResult hr = platform::kSOk;
+};
+
 // The Index of the Win32_NetworkAdapter whose NetConnectionID is `name` (escaped as a WQL
-// string, so that no name can select another adapter). `*found` tells whether one answered;
-// the result is 0 when none did. The window processes pending events between objects.
+// string, so that no name can select another adapter); 0 when none answered. The window
+// processes pending events between objects.
 int32_t FindAdapterIndexByConnectionName(platform::Automation& automation, platform::WindowSystem& windows,
-                                         const std::string& name, bool* found);
+                                         const std::string& name, IndexLookup* lookup);
+
+// The cause of a failed management step for a log line, with the step's code:
+// "连接WMI服务失败,返回代码N.", "查询网卡索引失败,返回代码N." or, for the method, "返回代码N.".
+std::string ManagementFailureText(ManagementStep step, platform::HResult hr);
 
 // How switching to DHCP went.
 struct DhcpOutcome {
-  bool found = false;                    // the adapter index was found
-  platform::HResult hr = platform::kSOk;  // of the connection or of ExecMethod
+  bool found = false;  // the adapter index was found
+  // The connection, the index lookup or ExecMethod, when one of them failed.
+  ManagementStep failedStep = ManagementStep::None;
+  platform::HResult hr = platform::kSOk;  // of the step that failed, else of ExecMethod
   bool haveReturnValue = false;
   int64_t returnValue = 0;  // EnableDHCP's own ReturnValue
 };
@@ -59,8 +89,9 @@ struct DhcpOutcome {
 int EnableDhcpOnConnection(platform::Automation& automation, platform::WindowSystem& windows,
                            const std::string& name, DhcpOutcome* outcome = nullptr);
 
-// The log line of a DHCP switch: the connection name, then success, or failure with the code
-// (the method's ReturnValue, else the service's HRESULT; nothing when the adapter was not found).
+// The log line of a DHCP switch: the connection name, then success, or failure with its cause:
+// the method's ReturnValue, the failed step with its HRESULT, "未找到该网卡." when the lookup ran
+// and matched nothing, or an answer of ExecMethod without a ReturnValue with ExecMethod's HRESULT.
 std::string DhcpLogLine(const std::string& name, int result, const DhcpOutcome& outcome);
 
 }  // namespace corvane::config

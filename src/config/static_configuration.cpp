@@ -122,9 +122,15 @@ StaticOutcome ApplyStaticConfiguration(platform::Automation& automation, platfor
     return outcome;
   }
   std::string procedure = FillSetIpValues(address, mask, gateway, preferredDns, alternateDns);
-  bool found = false;
-  const int32_t index = FindAdapterIndexByConnectionName(automation, windows, name, &found);
-  if (!found) {
+  IndexLookup lookup;
+  const int32_t index = FindAdapterIndexByConnectionName(automation, windows, name, &lookup);
+  if (lookup.failedStep != ManagementStep::None) {
+    outcome.kind = StaticOutcome::Kind::LookupFailed;
+    outcome.failedStep = lookup.failedStep;
+    outcome.hr = lookup.hr;
+    return outcome;
+  }
+  if (!lookup.found) {
     outcome.kind = StaticOutcome::Kind::NotFound;
     return outcome;
   }
@@ -164,9 +170,12 @@ std::string StaticLogLine(const std::string& name, const StaticOutcome& outcome)
       return failed + "地址无效.";
     case StaticOutcome::Kind::NoScriptHost:
       return failed + "返回代码" + text::Decimal(static_cast<int32_t>(outcome.hr)) + ".";
+    case StaticOutcome::Kind::LookupFailed:
+      return failed + ManagementFailureText(outcome.failedStep, outcome.hr);
     case StaticOutcome::Kind::NotFound:
-    case StaticOutcome::Kind::NotApplied:
       return failed + "未找到该网卡.";
+    case StaticOutcome::Kind::NotApplied:
+      return failed + "该网卡未启用TCP/IP,未做任何修改.";
     case StaticOutcome::Kind::ScriptError:
       return failed + "脚本错误" +
              text::Decimal(outcome.error.number != 0 ? outcome.error.number : static_cast<int32_t>(outcome.hr)) +

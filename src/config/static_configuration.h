@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "config/management.h"
 #include "platform/platform.h"
 
 namespace corvane::config {
@@ -43,9 +44,10 @@ struct StaticOutcome {
     Done,          // all three methods answered 0 or 1
     Refused,       // a value is no address, or the address or mask is refused: nothing ran
     NoScriptHost,  // the script control could not be created (hr)
-    NotFound,      // no adapter has the connection name: nothing ran
+    LookupFailed,  // the index lookup could not be carried out (failedStep, hr): nothing ran
+    NotFound,      // the lookup ran and no adapter has the connection name: nothing ran
     ScriptError,   // the script failed (error)
-    NotApplied,    // the script ran but configured no adapter (it is not IP-enabled)
+    NotApplied,    // the script ran but configured nothing: the adapter is not IP-enabled
     Rejected,      // a method answered a failure (the three results)
   };
   Kind kind = Kind::Done;
@@ -54,6 +56,7 @@ struct StaticOutcome {
   std::string enableResult;  // ReturnValue of EnableStatic, SetGateways, SetDNSServerSearchOrder
   std::string gatewaysResult;
   std::string dnsResult;
+  ManagementStep failedStep = ManagementStep::None;  // of the index lookup
 };
 
 // Refuses values that CheckStaticValues or IsScriptValue refuse; otherwise finds the adapter's

@@ -1,7 +1,5 @@
 #include "info/system_menu.h"
 
-#include <thread>
-
 #include "app/app_context.h"
 #include "app/program_end.h"
 #include "info/about_box.h"
@@ -10,13 +8,15 @@
 namespace corvane::info {
 
 void SystemMenuTask(app::AppContext& context) {
-  // The main window is created right after this task starts; until it is visible, try again.
+  // The main window is created right after this task starts; until it is visible, look again a
+  // moment later. A window that never shows costs a lookup per pause, not a core, and the task
+  // ends with the process.
   for (;;) {
     if (platform::Window* window = FindOwnMainWindow(context)) {
       ExtendSystemMenu(context, *window);
       return;
     }
-    std::this_thread::yield();
+    if (!context.services.kernel.Sleep(kMainWindowPollMilliseconds)) return;
   }
 }
 

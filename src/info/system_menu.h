@@ -28,7 +28,11 @@ inline constexpr char kEncodedContactAddress[] =
 inline constexpr uintptr_t kEndProgramCommand = 30001;
 inline constexpr uintptr_t kForwardedCommand = 10001;
 
-// The thread routine started at start-up: waits for the main window, then extends its menu.
+// The pause between two lookups of the main window while it is not visible yet.
+inline constexpr uint32_t kMainWindowPollMilliseconds = 10;
+
+// The thread routine started at start-up: waits for the main window, looking for it every
+// kMainWindowPollMilliseconds, then extends its menu. Ends without a window when the process ends.
 void SystemMenuTask(app::AppContext& context);
 
 // This process's visible main window, or null while there is none.

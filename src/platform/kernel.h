@@ -1,5 +1,5 @@
-// Kernel services: clock, time zone and locale, threads, data execution prevention, process
-// exit, and code-page conversion.
+// Kernel services: clock, time zone and locale, threads and waiting, data execution prevention,
+// process exit, and code-page conversion.
 #pragma once
 
 #include <cstdint>
@@ -46,6 +46,11 @@ class Kernel {
   // Starts a detached thread; nothing waits for it. False when the system refused the thread (the
   // body then never runs).
   virtual bool StartThread(std::function<void()> body) = 0;
+
+  // Sleep: the calling thread waits `milliseconds`. False once the process has ended, a wait then
+  // being cut short, so that a thread waiting in a loop for something stops there. On Windows the
+  // end of the process ends its threads, and the answer is always true.
+  virtual bool Sleep(uint32_t milliseconds) = 0;
 
   // GetSystemDEPPolicy (kDepPolicyUnavailable when the function is missing), SetProcessDEPPolicy.
   virtual int GetSystemDepPolicy() = 0;

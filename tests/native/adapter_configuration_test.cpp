@@ -216,8 +216,8 @@ TEST_F(ScriptHostTest, AWrongIndexOrValueInTheTextIsWhatTheSimulatedControlAppli
 
 class ManagementTest : public AppTest {
  protected:
-  int32_t IndexOf(const std::string& name, bool* found) {
-    return config::FindAdapterIndexByConnectionName(machine.automation(), windows, name, found);
+  int32_t IndexOf(const std::string& name, config::IndexLookup* lookup) {
+    return config::FindAdapterIndexByConnectionName(machine.automation(), windows, name, lookup);
   }
 };
 
@@ -227,31 +227,45 @@ TEST_F(ManagementTest, ConnectionNamesWithQuotesAndBackslashesSelectOnlyTheirAda
   sim::SimAdapter c = Ethernet(13, u"back\\slash\\", {"10.0.0.3"});
   sim::SimAdapter d = Ethernet(14, u"乗务", {"10.0.0.4"});
   for (auto* x : {&a, &b, &c, &d}) machine.AddAdapter(*x);
-  bool found = false;
-  EXPECT_EQ(IndexOf("it's", &found), 12);
-  EXPECT_TRUE(found);
-  EXPECT_EQ(IndexOf("back\\slash\\", &found), 13);
-  EXPECT_TRUE(found);
-  EXPECT_EQ(IndexOf("乗务", &found), 14);
-  EXPECT_TRUE(found);
+  config::IndexLookup lookup;
+  EXPECT_EQ(IndexOf("it's", &lookup), 12);
+  EXPECT_TRUE(lookup.found);
+  EXPECT_EQ(IndexOf("back\\slash\\", &lookup), 13);
+  EXPECT_TRUE(lookup.found);
+  EXPECT_EQ(IndexOf("乗务", &lookup), 14);
+  EXPECT_TRUE(lookup.found);
   // Unescaped, this name would select "本地连接".
-  EXPECT_EQ(IndexOf("本地连接' AND NetConnectionID<>'", &found), 0);
-  EXPECT_FALSE(found);
-  EXPECT_EQ(IndexOf("本地连接\\", &found), 0);
-  EXPECT_FALSE(found);
+  EXPECT_EQ(IndexOf("本地连接' AND NetConnectionID<>'", &lookup), 0);
+  EXPECT_FALSE(lookup.found);
+  EXPECT_EQ(IndexOf("本地连接\\", &lookup), 0);
+  EXPECT_FALSE(lookup.found);
+  // Matching nothing is no failure.
+  EXPECT_EQ(lookup.failedStep, config::ManagementStep::None);
 }
 
-TEST_F(ManagementTest, EveryConnectionPathLeavesTheInitialisationCountWhereItWas) {
+TEST_F(ManagementTest, EachFailingStepOfTheLookupIsNamedWithItsCodeAndLeavesTheInitialisationCount) {
   machine.AddAdapter(Ethernet(11, u"本地连接", {"10.0.0.1"}));
   machine.automation().Initialize();
-  bool found = false;
-  EXPECT_EQ(IndexOf("本地连接", &found), 11);
+  config::IndexLookup lookup;
+  EXPECT_EQ(IndexOf("本地连接", &lookup), 11);
   EXPECT_EQ(machine.AutomationInitializations(), 1);
-  for (const char* step : {"CoCreateInstance(WbemLocator)", "ConnectServer", "CoSetProxyBlanket", "ExecQuery"}) {
-    SCOPED_TRACE(step);
-    machine.FailNext(step, 0x80041003u);
-    EXPECT_EQ(IndexOf("本地连接", &found), 0);
-    EXPECT_FALSE(found);
+  const struct {
+    const char* operation;
+    uint32_t code;
+    config::ManagementStep step;
+  } steps[] = {{"CoInitialize", 0x80010106u, config::ManagementStep::Connect},  // RPC_E_CHANGED_MODE
+               {"CoCreateInstance(WbemLocator)", 0x80040154u, config::ManagementStep::Connect},
+               {"ConnectServer", 0x800706BAu, config::ManagementStep::Connect},  // RPC_S_SERVER_UNAVAILABLE
+               {"CoSetProxyBlanket", 0x80070005u, config::ManagementStep::Connect},
+               {"ExecQuery", 0x80041003u, config::ManagementStep::Query},
+               {"IEnumWbemClassObject::Next", 0x80010108u, config::ManagementStep::Query}};  // RPC_E_DISCONNECTED
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.operation);
+    machine.FailNext(step.operation, step.code);
+    EXPECT_EQ(IndexOf("本地连接", &lookup), 0);
+    EXPECT_FALSE(lookup.found);
+    EXPECT_EQ(lookup.failedStep, step.step);
+    EXPECT_EQ(lookup.hr, static_cast<platform::HResult>(step.code));
     EXPECT_EQ(machine.AutomationInitializations(), 1);
   }
   config::ManagementConnection connection(machine.automation());
@@ -284,6 +298,30 @@ TEST_F(ManagementTest, EnableDhcpReadsTheMethodsReturnValue) {
   machine.FailNext("ExecMethod", 0x8004102Eu);
   EXPECT_EQ(config::EnableDhcpOnConnection(machine.automation(), windows, "本地连接", &outcome), 0);
   EXPECT_EQ(config::DhcpLogLine("本地连接", 0, outcome), "本地连接 修改为自动获取IP失败！返回代码-2147217362.");
+  EXPECT_EQ(machine.AutomationInitializations(), 0);
+}
+
+// A failure says where it happened and carries the service's own code; "not found" is left to a
+// lookup that ran and matched nothing.
+TEST_F(ManagementTest, EnableDhcpFailuresAreLoggedWithTheirStepAndCode) {
+  machine.AddAdapter(Ethernet(11, u"本地连接", {"10.0.0.1"}));
+  auto lineAfter = [&](const char* operation, uint32_t code) {
+    machine.FailNext(operation, code);
+    config::DhcpOutcome outcome;
+    const int result = config::EnableDhcpOnConnection(machine.automation(), windows, "本地连接", &outcome);
+    return config::DhcpLogLine("本地连接", result, outcome);
+  };
+  // The service is not running: the first connection cannot be made.
+  EXPECT_EQ(lineAfter("ConnectServer", 0x800706BAu), "本地连接 修改为自动获取IP失败！连接WMI服务失败,返回代码-2147023174.");
+  EXPECT_EQ(lineAfter("CoCreateInstance(WbemLocator)", 0x80040154u),
+            "本地连接 修改为自动获取IP失败！连接WMI服务失败,返回代码-2147221164.");
+  // The index lookup's query, or the reading of its results, fails.
+  EXPECT_EQ(lineAfter("ExecQuery", 0x80041001u), "本地连接 修改为自动获取IP失败！查询网卡索引失败,返回代码-2147217407.");
+  EXPECT_EQ(lineAfter("IEnumWbemClassObject::Next", 0x80010108u),
+            "本地连接 修改为自动获取IP失败！查询网卡索引失败,返回代码-2147417848.");
+  // ExecMethod succeeds but its answer holds no ReturnValue: the method's result is unknown.
+  EXPECT_EQ(lineAfter("ExecMethod", 0), "本地连接 修改为自动获取IP失败！EnableDHCP未返回ReturnValue,返回代码0.");
+  EXPECT_EQ(machine.Adapters()[0].dhcpEnabled, 0u);
   EXPECT_EQ(machine.AutomationInitializations(), 0);
 }
 
@@ -518,6 +556,36 @@ Strings ConfigurationOf(const sim::SimAdapter& a) {
   for (const auto& x : a.gateways) lines.push_back("gateway " + x.address);
   for (const auto& x : a.dnsServers) lines.push_back("dns " + x);
   return lines;
+}
+
+TEST_F(DialogTest, AFailedLookupAndAnAdapterWithoutTcpipAreLoggedAsSuchOnBothPaths) {
+  StartApp();
+  auto confirm = [&](bool automatic, const char* operation, uint32_t code) {
+    headless::HeadlessWindow* dialog = OpenDialog();
+    if (dialog == nullptr) return std::string("no dialog");
+    if (automatic) dialog->Click(td::kAutomatic);
+    if (operation != nullptr) machine.FailNext(operation, code);
+    const size_t before = Log().size();
+    dialog->Click(td::kOk);
+    EXPECT_TRUE(dialog->closed());
+    std::string lines;
+    for (const std::string& line : LogAfter(before)) lines += (lines.empty() ? "" : "|") + line;
+    return lines;
+  };
+  const Strings configured = ConfigurationOf(machine.Adapters()[0]);
+  EXPECT_EQ(confirm(false, "CoCreateInstance(WbemLocator)", 0x80040154u),
+            "本地连接 修改为静态IP失败！连接WMI服务失败,返回代码-2147221164.");
+  EXPECT_EQ(confirm(false, "IEnumWbemClassObject::Next", 0x80010108u),
+            "本地连接 修改为静态IP失败！查询网卡索引失败,返回代码-2147417848.");
+  EXPECT_EQ(confirm(true, "ConnectServer", 0x800706BAu),
+            "本地连接 修改为自动获取IP失败！连接WMI服务失败,返回代码-2147023174.");
+  EXPECT_EQ(confirm(true, "ExecQuery", 0x80041001u), "本地连接 修改为自动获取IP失败！查询网卡索引失败,返回代码-2147217407.");
+  EXPECT_EQ(ConfigurationOf(machine.Adapters()[0]), configured);
+  // The lookup finds the adapter, but the script configures only adapters with TCP/IP enabled.
+  machine.ChangeAdapter(11, [](sim::SimAdapter& a) { a.ipEnabled = false; });
+  EXPECT_EQ(confirm(false, nullptr, 0), "本地连接 修改为静态IP失败！该网卡未启用TCP/IP,未做任何修改.");
+  EXPECT_EQ(ConfigurationOf(machine.Adapters()[0]), configured);
+  EXPECT_EQ(machine.AutomationInitializations(), 0);
 }
 
 // EnableStatic refusing the address would leave the script to change the gateway and the DNS

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "app/adapter_view.h"
 #include "app/connection_query.h"
 #include "app/lease_time.h"
@@ -114,6 +116,25 @@ TEST_F(ReportTest, AnUnreadableInterfaceRowGivesMtuMinusOne) {
   Main().Click(mw::kRefreshButton);
   Strings log = Log();
   EXPECT_EQ(log[log.size() - 2], "本地连接 最大传输单元-1.");
+}
+
+TEST_F(ReportTest, AnAdapterListThatFailsIsLoggedWithItsCodeAndNotAsAnUnpluggedCable) {
+  machine.AddAdapter(Ethernet(4, u"本地连接", {"10.0.0.1"}));
+  StartApp();
+  size_t before = Log().size();
+  machine.FailNext("GetAdaptersAddresses", 8);  // ERROR_NOT_ENOUGH_MEMORY
+  Main().Click(mw::kRefreshButton);
+  Strings after = LogAfter(before);
+  ASSERT_EQ(after.size(), 7u);
+  EXPECT_EQ(Strings(after.begin() + 2, after.end()),
+            (Strings{"-------------------------------------", "本地连接 查询媒体状态 失败,返回代码8.",
+                     "本地连接 最大传输速度100Mbps", "本地连接 最大传输单元1500.", "刷新显示完成."}));
+  // No adapter at all (ERROR_NO_DATA) is a list that holds none by that name.
+  machine.RemoveAdapter(4);
+  before = Log().size();
+  Main().Click(mw::kRefreshButton);
+  after = LogAfter(before);
+  EXPECT_NE(std::find(after.begin(), after.end(), " 媒体状态状态-已断开."), after.end()) << after.size();
 }
 
 TEST_F(ReportTest, NoStatusFoundShowsMinusOneAndStillBuildsTheReport) {

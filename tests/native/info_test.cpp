@@ -1,4 +1,7 @@
-#include "app/stored_texts.h"
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "info/about_box.h"
 #include "info/system_menu.h"
 #include "info/update_check.h"
@@ -223,15 +226,13 @@ TEST_F(SystemMenuTest, TheAgreementShowsItsSixLinesEveryTimeOverTheForegroundWin
     EXPECT_EQ(box.owner, nullptr);  // the foreground window owns it
     EXPECT_EQ(box.caption, "使用协议");
     EXPECT_EQ(box.flags, 0x40u);
-    EXPECT_EQ(box.text, info::AgreementText());
+    EXPECT_EQ(text::Split(box.text, "\r\n"),
+              (Strings{std::string(17, ' ') + "Pelmora模块使用协议", "",
+                       "一、本模块没有捆绑任何第三方插件,也没有封装其他模块,可以放心使用.",
+                       "二、用本模块编写的软件因自身缺陷或错误造成的损失,由使用者自行承担.",
+                       "三、使用本模块编写恶意插件、病毒、木马等程序的,其法律责任由编写者", "承担,与本模块无关."}));
+    EXPECT_NE(box.text.substr(box.text.size() - 2), "\r\n");
   }
-  const Strings lines = text::Split(boxes[0].text, "\r\n");
-  ASSERT_EQ(lines.size(), 6u);
-  EXPECT_EQ(lines[0].find_first_not_of(' '), 17u);
-  EXPECT_EQ(lines[0].substr(17), "Pelmora模块使用协议");
-  EXPECT_EQ(lines[1], "");
-  for (size_t i = 2; i < 6; ++i) EXPECT_FALSE(lines[i].empty());
-  EXPECT_NE(boxes[0].text.substr(boxes[0].text.size() - 2), "\r\n");
 }
 
 TEST_F(SystemMenuTest, TheAuthorItemOpensTheDecodedContactPage) {
@@ -275,7 +276,10 @@ TEST_F(SystemMenuTest, TheAboutBoxIsOwnedByTheMainWindow) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].owner, &Main());
   EXPECT_EQ(boxes[0].caption, "关于");
-  EXPECT_EQ(boxes[0].text, app::Decipher(app::StoredText::AboutText));
+  EXPECT_EQ(boxes[0].text,
+            "Corvane网卡操作 v4.0\r\n\r\n"
+            "管理本机网卡的IPv4地址:查看网卡信息,添加单个地址或地址范围,删除选中地址,储存到注册表,设置TCP/IPv4属性.\r\n\r\n"
+            "请以管理员身份运行.");
   EXPECT_EQ(boxes[0].flags, 0x2040u);
   EXPECT_EQ(info::ShowInfoBox(Context(), "x", 0), 0);  // IDOK minus 1
   EXPECT_EQ(Boxes().back().caption, "信息：");
@@ -307,13 +311,62 @@ TEST(UrlUnescape, DecodesPercentSequencesWithinTheBuffer) {
   EXPECT_EQ(info::UnescapeUrl(std::string(260, 'a')), "");
 }
 
-TEST(SystemMenuTask, FindsTheMainWindowOnlyWhileItIsOpen) {
+// The task on its own thread while the main window is not there yet.
+class SystemMenuTaskTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    // A task still waiting would outlive the test: it gets its window.
+    if (!done) CreateMainWindow();
+    machine.WaitForThreads();
+  }
+
+  void StartTask() {
+    ASSERT_TRUE(machine.kernel().StartThread([this] {
+      info::SystemMenuTask(context);
+      done = true;
+    }));
+  }
+  headless::HeadlessWindow* CreateMainWindow() {
+    windows.CreateMainWindow(app::MainWindowSpec(), [](platform::Window&, const platform::Event&) {});
+    return windows.mainWindow();
+  }
+  bool EndsWithin(std::chrono::milliseconds limit) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (!done && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return done;
+  }
+
+  sim::Machine machine;
   headless::HeadlessWindowSystem windows;
-  EXPECT_EQ(windows.FindOwnMainWindow(), nullptr);
-  platform::Window* main = windows.CreateMainWindow(app::MainWindowSpec(), [](platform::Window&, const platform::Event&) {});
-  EXPECT_EQ(windows.FindOwnMainWindow(), main);
-  main->Close();
-  EXPECT_EQ(windows.FindOwnMainWindow(), nullptr);
+  platform::Services services{machine.ipHelper(), machine.router(),    machine.registry(),
+                              machine.automation(), machine.sockets(),  machine.clipboard(),
+                              machine.internet(),   windows,            machine.kernel()};
+  app::AppContext context{services};
+  std::atomic<bool> done{false};
+};
+
+TEST_F(SystemMenuTaskTest, LooksForTheWindowAPauseApartAndExtendsItsMenuOnceItIsThere) {
+  StartTask();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // About one lookup per pause; a loop without a pause makes thousands in that time.
+  const int lookups = windows.mainWindowLookups();
+  EXPECT_GE(lookups, 2);
+  EXPECT_LE(lookups, 300 / static_cast<int>(info::kMainWindowPollMilliseconds) * 2);
+  EXPECT_FALSE(done);
+  headless::HeadlessWindow* main = CreateMainWindow();
+  ASSERT_TRUE(EndsWithin(std::chrono::seconds(5)));
+  EXPECT_EQ(main->systemMenuItems().size(), 10u);
+  EXPECT_TRUE(main->hasMessageFilter());
+}
+
+TEST_F(SystemMenuTaskTest, EndsWithTheProcessWhenTheWindowNeverShows) {
+  StartTask();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  machine.kernel().TerminateOwnProcess(0);
+  ASSERT_TRUE(EndsWithin(std::chrono::seconds(5)));
+  const int lookups = windows.mainWindowLookups();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(windows.mainWindowLookups(), lookups);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <set>
 #include <thread>
@@ -1002,22 +1003,41 @@ TEST_F(SimMachineTest, AfterTheProcessEndsNoCallOfAnyThreadHasAnEffect) {
   EXPECT_EQ(machine.LocalMachineValue("SOFTWARE\\X", "v"), std::nullopt);
 }
 
-TEST_F(SimMachineTest, ALatencyHoldsUpOnlyItsOwnCallAndTheEndCutsItShort) {
+TEST_F(SimMachineTest, ALatencyOrASleepHoldsUpOnlyItsOwnThreadAndTheEndCutsItShort) {
   machine.AddAdapter(Adapter(3, u"其他", {Addr("10.0.0.1", "255.0.0.0", 301)}));
+  // A sleep lasts its time and answers true while the process runs; it is not a recorded call.
+  machine.ClearCalls();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(machine.kernel().Sleep(30));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(30));
+  EXPECT_EQ(machine.Calls(), Strings{});
+
   machine.SetLatency("IcmpSendEcho", 60000);
   std::atomic<bool> answered{false};
+  std::atomic<int> slept{-1};
   std::thread slow([&] {
     machine.ipHelper().SendEcho(Net(10, 0, 0, 1), 30);
     answered = true;
   });
+  std::thread sleeper([&] { slept = machine.kernel().Sleep(60000) ? 1 : 0; });
   // Other calls go on meanwhile.
   std::vector<platform::AdapterAddresses> entries;
   EXPECT_EQ(machine.ipHelper().GetAdaptersAddresses(0, 0, &entries), platform::kNoError);
   EXPECT_FALSE(answered.load());
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // both are waiting by now
+  EXPECT_EQ(slept.load(), -1);
+  const auto end = std::chrono::steady_clock::now();
   machine.kernel().TerminateOwnProcess(0);
   slow.join();
+  sleeper.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - end, std::chrono::seconds(5));
   EXPECT_TRUE(answered.load());
+  EXPECT_EQ(slept.load(), 0);  // cut short: the process has ended
   EXPECT_EQ(machine.TerminatedWith(), std::optional<uint32_t>(0));
+  // From the end on a sleep answers false at once.
+  const auto afterEnd = std::chrono::steady_clock::now();
+  EXPECT_FALSE(machine.kernel().Sleep(60000));
+  EXPECT_LT(std::chrono::steady_clock::now() - afterEnd, std::chrono::seconds(5));
 }
 
 }  // namespace

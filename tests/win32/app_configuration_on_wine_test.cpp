@@ -121,10 +121,13 @@ TEST_F(WineConfiguration, ManagementConnectionIndexLookupAndEnableDhcpAsWineAnsw
                                           &results),
             platform::kWbemEFailed);
   EXPECT_EQ(results, nullptr);
-  // ...so the lookup finds nothing.
-  bool found = true;
-  EXPECT_EQ(config::FindAdapterIndexByConnectionName(*automation, windows, "x", &found), 0);
-  EXPECT_FALSE(found);
+  // ...so the lookup cannot be made: a failure of the query with Wine's code, not an adapter
+  // that is not there.
+  config::IndexLookup lookup;
+  EXPECT_EQ(config::FindAdapterIndexByConnectionName(*automation, windows, "x", &lookup), 0);
+  EXPECT_FALSE(lookup.found);
+  EXPECT_EQ(lookup.failedStep, config::ManagementStep::Query);
+  EXPECT_EQ(lookup.hr, platform::kWbemEFailed);
   // Wine's configuration class has no EnableDHCP.
   platform::WmiObject out;
   EXPECT_EQ(connection.service->ExecMethod("Win32_NetworkAdapterConfiguration.Index=1", "EnableDHCP", nullptr, &out),
@@ -173,7 +176,9 @@ TEST_F(WineConfigurationProgram, DialogLogsFailureOnTheDhcpAndTheStaticPath) {
 
   const Strings all = Log();
   const Strings after(all.begin() + static_cast<long>(before), all.end());
-  EXPECT_EQ(after, (Strings{name + " 修改为自动获取IP失败！未找到该网卡.", name + " 修改为静态IP失败！未找到该网卡."}));
+  // Wine fails the index lookup's query with WBEM_E_FAILED.
+  EXPECT_EQ(after, (Strings{name + " 修改为自动获取IP失败！查询网卡索引失败,返回代码-2147217407.",
+                            name + " 修改为静态IP失败！查询网卡索引失败,返回代码-2147217407."}));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// The program's real main window under Wine, over a simulated machine: sorting through the list
-// view's own sort message, copying through Wine's clipboard, the system menu with the module's
-// items and its message filter, and the about box.
+// The program's real main window under Wine, over a simulated machine: a header click sorting
+// the rows the virtual list holds, copying through Wine's clipboard, the system menu with the
+// module's items and its message filter, and the about box.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -99,9 +99,21 @@ class WineProgramWindow : public ::testing::Test {
     SendMessageW(hwnd, WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
   }
 
+  // A column as the list control answers for it (LVM_GETITEMTEXTW, which the virtual list serves
+  // from the rows the window holds), not through the window system.
   Strings Column(int column) {
+    HWND list = win32::NativeControlHandle(*main, mw::kAddressList);
     Strings cells;
-    for (int row = 0; row < main->RowCount(mw::kAddressList); ++row) cells.push_back(main->Cell(mw::kAddressList, row, column));
+    const int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < rows; ++row) {
+      wchar_t buffer[128] = {};
+      LVITEMW item{};
+      item.iSubItem = column;
+      item.pszText = buffer;
+      item.cchTextMax = 128;
+      const LRESULT copied = SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+      cells.push_back(GbkFromWide(std::wstring(buffer, static_cast<size_t>(copied))));
+    }
     return cells;
   }
 
@@ -116,18 +128,22 @@ class WineProgramWindow : public ::testing::Test {
   HWND hwnd = nullptr;
 };
 
-TEST_F(WineProgramWindow, AHeaderClickSortsTheRealListThroughItsSortMessage) {
+// The click reaches the program as LVN_COLUMNCLICK; the sort's worker reads the keys and has the
+// window reorder the rows it holds for the virtual list, on the window thread.
+TEST_F(WineProgramWindow, AHeaderClickSortsTheRowsOfTheRealList) {
   ASSERT_EQ(main->RowCount(mw::kAddressList), 3);
+  // Contexts whose order as numbers differs from their order as texts and as 32-bit signed values.
   main->ReplaceRows(mw::kAddressList, {{"1", "a", "255.255.255.64", "4294967295"},
-                                       {"2", "b", "255.255.0.0", "1"},
-                                       {"3", "c", "255.255.255.192", "3000000000"}});
+                                       {"2", "b", "255.255.0.0", "20"},
+                                       {"3", "c", "255.255.255.192", "3000000000"},
+                                       {"4", "d", "255.255.255.0", "3"}});
   ClickHeader(3);
   ASSERT_TRUE(PumpUntilThreadsEnd());
-  EXPECT_EQ(Column(3), (Strings{"1", "3000000000", "4294967295"}));
-  EXPECT_EQ(Column(0), (Strings{"2", "3", "1"}));
-  ClickHeader(2);  // the second sort is descending, on any column
+  EXPECT_EQ(Column(3), (Strings{"3", "20", "3000000000", "4294967295"}));
+  EXPECT_EQ(Column(0), (Strings{"4", "2", "3", "1"}));
+  ClickHeader(2);  // the second sort is descending, on any column; masks compare as texts
   ASSERT_TRUE(PumpUntilThreadsEnd());
-  EXPECT_EQ(Column(2), (Strings{"255.255.255.64", "255.255.255.192", "255.255.0.0"}));
+  EXPECT_EQ(Column(2), (Strings{"255.255.255.64", "255.255.255.192", "255.255.255.0", "255.255.0.0"}));
   EXPECT_TRUE(main->IsEnabled(mw::kRefreshButton));
   EXPECT_NE(main->Text(mw::kLog).find("排序完成."), std::string::npos);
 }

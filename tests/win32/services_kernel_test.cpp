@@ -1,8 +1,9 @@
-// Kernel services: clock and time zone, locale clock settings, threads, data execution
-// prevention, process termination and code-page conversion.
+// Kernel services: clock and time zone, locale clock settings, threads and waiting, data
+// execution prevention, process termination and code-page conversion.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <ctime>
 #include <memory>
 #include <stdexcept>
@@ -84,6 +85,14 @@ TEST(WineKernel, StartThreadRunsTheBodyAndContainsItsExceptions) {
   EXPECT_TRUE(kernel->StartThread(nullptr));
   for (int i = 0; i < 200 && done == 0; ++i) ::Sleep(10);
   EXPECT_EQ(done, 1);
+}
+
+TEST(WineKernel, SleepWaitsItsTimeAndAnswersTrue) {
+  auto kernel = win32::MakeKernel();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(kernel->Sleep(50));
+  // The system's timer may end a wait up to one of its ticks (about 16 ms) early.
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(30));
 }
 
 TEST(WineKernel, DepPolicyOfTheSixtyFourBitProcess) {

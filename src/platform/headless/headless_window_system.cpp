@@ -566,9 +566,15 @@ platform::Window* HeadlessWindowSystem::FindOwnMainWindow() {
   HeadlessWindow* main;
   {
     std::lock_guard lock(mutex_);
+    ++mainWindowLookups_;
     main = main_;
   }
   return main != nullptr && !main->closed() ? main : nullptr;
+}
+
+int HeadlessWindowSystem::mainWindowLookups() {
+  std::lock_guard lock(mutex_);
+  return mainWindowLookups_;
 }
 
 std::vector<HeadlessWindowSystem::MessageBoxRecord> HeadlessWindowSystem::messageBoxRecords() {

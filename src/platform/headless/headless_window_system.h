@@ -169,6 +169,8 @@ class HeadlessWindowSystem : public platform::WindowSystem {
   // What ShellOpen answers from now on.
   void SetShellOpenResult(bool result);
   int pendingEventRounds();
+  // How often FindOwnMainWindow was called.
+  int mainWindowLookups();
   // Runs on every ProcessPendingEvents call: lets a test act "while the window processes events".
   void SetPendingEventsHook(std::function<void()> hook);
 
@@ -181,6 +183,7 @@ class HeadlessWindowSystem : public platform::WindowSystem {
   std::vector<std::string> shellRequests_;
   bool shellOpenResult_ = true;
   int pendingRounds_ = 0;
+  int mainWindowLookups_ = 0;
   std::function<void()> hook_;
 };
 

@@ -79,12 +79,14 @@ void Machine::State::Delay(const std::string& operation) {
     int& now = waiting[operation];
     peakWaiting[operation] = std::max(peakWaiting[operation], ++now);
   }
-  {
-    std::unique_lock lock(endMutex);
-    endSignal.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return ended.load(); });
-  }
+  WaitUnlessEnded(milliseconds);
   std::lock_guard lock(mutex);
   --waiting[operation];
+}
+
+bool Machine::State::WaitUnlessEnded(uint32_t milliseconds) {
+  std::unique_lock lock(endMutex);
+  return !endSignal.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return ended.load(); });
 }
 
 SimAdapter* Machine::State::FindAdapter(uint32_t index) {

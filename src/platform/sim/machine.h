@@ -137,7 +137,8 @@ class Machine {
   // gethostname, gethostbyname, OpenClipboard, EmptyClipboard, SetClipboardData, GetClipboardData,
   // InternetCheckConnectionA, InternetOpenA, InternetOpenUrlA, InternetReadFile, CreateThread, GetSystemDEPPolicy
   // (answers `code` as the policy), SetProcessDEPPolicy, TerminateProcess. Calls answering a truth
-  // value answer false. The clock and the code-page conversions are neither recorded nor failed.
+  // value answer false. The clock, Sleep and the code-page conversions are neither recorded nor
+  // failed.
   void FailNext(const std::string& operation, uint32_t code);
   // Runs `observer` with each call's text as it is recorded: on the calling thread, with the
   // machine's lock held, after the call has done its work. A test sees from there what the program

@@ -199,6 +199,9 @@ bool KernelSim::StartThread(std::function<void()> body) {
   return true;
 }
 
+// Neither recorded nor failed, as Windows' Sleep cannot fail; the end of the process cuts it short.
+bool KernelSim::Sleep(uint32_t milliseconds) { return s_.WaitUnlessEnded(milliseconds); }
+
 int KernelSim::GetSystemDepPolicy() {
   std::lock_guard lock(s_.mutex);
   int policy = s_.systemDepPolicy;

@@ -197,6 +197,8 @@ struct Machine::State {
   // Waits out the latency set for `operation`, or until the process ends. Called before the lock
   // is taken, so that a slow call holds up only its own thread.
   void Delay(const std::string& operation);
+  // Waits `milliseconds`, or until the process ends; false when it has ended. Without the lock.
+  bool WaitUnlessEnded(uint32_t milliseconds);
   SimAdapter* FindAdapter(uint32_t index);
   // Contexts in use on any adapter's address lists.
   bool ContextInUse(uint32_t context) const;
@@ -325,6 +327,7 @@ class KernelSim final : public platform::Kernel {
   bool UnixToLocal(int64_t unixSeconds, platform::DateTime* local) override;
   platform::ClockSettings Clock() override;
   bool StartThread(std::function<void()> body) override;
+  bool Sleep(uint32_t milliseconds) override;
   int GetSystemDepPolicy() override;
   bool SetProcessDepPolicy(uint32_t flags) override;
   void TerminateOwnProcess(uint32_t exitCode) override;

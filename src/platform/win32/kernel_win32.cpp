@@ -1,5 +1,5 @@
-// Kernel services: clock and time zone, locale clock settings, threads, data execution prevention,
-// process termination and code-page conversion.
+// Kernel services: clock and time zone, locale clock settings, threads and waiting, data execution
+// prevention, process termination and code-page conversion.
 #include <memory>
 #include <thread>
 
@@ -86,6 +86,11 @@ class KernelWin32 final : public platform::Kernel {
       // No thread could be started: the work is not done, as when the system refuses a thread.
       return false;
     }
+  }
+
+  bool Sleep(uint32_t milliseconds) override {
+    ::Sleep(milliseconds);
+    return true;
   }
 
   int GetSystemDepPolicy() override {
