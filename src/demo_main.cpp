@@ -14,6 +14,8 @@
 int main() {
   try {
     std::unique_ptr<corvane::sim::Machine> machine = corvane::sim::MakeDemoMachine();
+    // The demo takes as long as the real program would.
+    machine->UseWindowsTimings(true);
     std::unique_ptr<corvane::platform::Clipboard> clipboard = corvane::win32::MakeClipboard();
     std::unique_ptr<corvane::platform::WindowSystem> windows = corvane::win32::MakeWindowSystem();
     std::unique_ptr<corvane::platform::Kernel> kernel = corvane::win32::MakeKernel();

@@ -249,6 +249,7 @@ class WmiServicesSim final : public platform::WmiServices {
     return hr;
   }
   HResult ExecQuery(const std::string& wql, std::unique_ptr<platform::WmiEnumerator>* results) override {
+    s_.Delay("ExecQuery");
     std::lock_guard lock(s_.mutex);
     if (results != nullptr) results->reset();
     std::vector<WmiObject> rows;
@@ -259,6 +260,7 @@ class WmiServicesSim final : public platform::WmiServices {
   }
   HResult ExecMethod(const std::string& objectPath, const std::string& method, const WmiObject* inParams,
                      WmiObject* outParams) override {
+    s_.Delay("ExecMethod");
     static const WmiObject kNone;
     return automation_.ExecMethod(nameSpace_, objectPath, method, inParams != nullptr ? *inParams : kNone,
                                   outParams);
@@ -274,6 +276,7 @@ class WmiLocatorSim final : public platform::WmiLocator {
  public:
   WmiLocatorSim(Machine::State& s, AutomationSim& automation) : s_(s), automation_(automation) {}
   HResult ConnectServer(const std::string& nameSpace, std::unique_ptr<platform::WmiServices>* services) override {
+    s_.Delay("ConnectServer");
     std::lock_guard lock(s_.mutex);
     auto finish = [&](HResult hr) {
       s_.Record("IWbemLocator::ConnectServer(" + nameSpace + ") -> " + HrText(hr));
@@ -430,6 +433,7 @@ HResult AutomationSim::EnumConnections(std::vector<platform::NetConnection>* con
 
 HResult AutomationSim::CreateScriptControl(const std::string& progId,
                                            std::unique_ptr<platform::ScriptControl>* control) {
+  s_.Delay("CoCreateInstance(ScriptControl)");
   std::lock_guard lock(s_.mutex);
   auto finish = [&](HResult hr) {
     s_.Record("CoCreateInstance(" + progId + ") -> " + HrText(hr));

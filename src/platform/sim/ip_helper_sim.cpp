@@ -357,13 +357,19 @@ uint32_t IpHelperSim::DeleteIPAddress(uint32_t nteContext) {
 
 bool IpHelperSim::SendEcho(uint32_t address, uint32_t timeoutMs) {
   s_.Delay("IcmpSendEcho");
-  std::lock_guard lock(s_.mutex);
-  const uint32_t h = NetworkToHost(address);
   bool reply = false;
-  if (!s_.TakeFailure("IcmpSendEcho"))
-    reply = (h >> 24) == 127 || s_.echoResponders.count(h) > 0 || s_.AddressBound(h);
-  s_.Record("IcmpSendEcho(" + FormatDotted(h) + ", " + std::to_string(timeoutMs) + ") -> " +
-            (reply ? "1" : "0"));
+  bool timed = false;
+  {
+    std::lock_guard lock(s_.mutex);
+    const uint32_t h = NetworkToHost(address);
+    if (!s_.TakeFailure("IcmpSendEcho"))
+      reply = (h >> 24) == 127 || s_.echoResponders.count(h) > 0 || s_.AddressBound(h);
+    s_.Record("IcmpSendEcho(" + FormatDotted(h) + ", " + std::to_string(timeoutMs) + ") -> " +
+              (reply ? "1" : "0"));
+    timed = s_.windowsTimings;
+  }
+  // Nobody answers: the call waits out its whole timeout, as IcmpSendEcho does.
+  if (timed && !reply) s_.WaitUnlessEnded(timeoutMs);
   return reply;
 }
 

@@ -50,6 +50,7 @@ class ScriptControlSim final : public platform::ScriptControl {
   }
 
   HResult ExecuteStatement(const std::string& statement) override {
+    s_.Delay("ScriptControl.ExecuteStatement");
     std::lock_guard lock(s_.mutex);
     HResult hr = platform::kSOk;
     if (auto f = s_.TakeFailure("ScriptControl.ExecuteStatement")) {
@@ -100,6 +101,7 @@ class ScriptControlSim final : public platform::ScriptControl {
 
   // A module variable's value, or a number; any other expression is a syntax error here.
   HResult Eval(const std::string& expression, WmiValue* value) override {
+    s_.Delay("ScriptControl.Eval");
     std::lock_guard lock(s_.mutex);
     HResult hr = platform::kSOk;
     WmiValue result;

@@ -160,6 +160,8 @@ struct Machine::State {
   std::atomic<bool> ended{false};
   size_t endAfterCalls = 0;  // 0: no end planned
   std::map<std::string, uint32_t> latencies;  // operation -> milliseconds
+  std::map<std::string, uint32_t> firstLatencies;  // the first call's, where it differs
+  bool windowsTimings = false;  // echoes to silent addresses wait their timeout
   std::map<std::string, int> waiting;         // calls in their latency now, by operation
   std::map<std::string, int> peakWaiting;     // the most there ever were
   std::mutex endMutex;
