@@ -8,6 +8,7 @@
 
 #include "address_ops/add_addresses.h"
 #include "address_ops/address_store.h"
+#include "app/program_end.h"
 #include "address_ops/delete_addresses.h"
 #include "app/window_layouts.h"
 #include "app/adapter_view.h"
@@ -32,6 +33,7 @@ void AddRange(benchmark::State& state, size_t existing) {
     app::AddRangeRequest request;
     request.addresses = "192.168.7.{1-254}";
     request.mask = "255.255.255.0";
+    request.target = app::SelectedTarget(program.app->context());
     state.ResumeTiming();
     address_ops::AddAddressRange(program.app->context(), request);
     state.PauseTiming();
@@ -68,7 +70,8 @@ void BM_Store(benchmark::State& state) {
   const auto n = static_cast<size_t>(state.range(0));
   Program program(n);
   app::AppContext& context = program.app->context();
-  for (auto _ : state) address_ops::StoreAddressList(context);
+  const app::ChangeTarget target = app::SelectedTarget(context);
+  for (auto _ : state) address_ops::StoreAddressList(context, target);
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_Store)->Apply(Sizes)->Unit(benchmark::kMillisecond);

@@ -76,7 +76,10 @@ bool PlaceOf(Machine::State& s, platform::RegKey key, int* root, std::vector<std
 
 std::string StagedId(int root, const std::vector<std::string>& path) {
   std::string id = std::to_string(root);
-  for (const auto& part : path) id += "\\" + FoldCase(part);
+  for (const auto& part : path) {
+    id += '\\';
+    id += FoldCase(part);
+  }
   return id;
 }
 
