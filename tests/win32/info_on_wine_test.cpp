@@ -109,8 +109,8 @@ class WineProgramWindow : public ::testing::Test {
   }
 
   sim::Machine machine;
-  std::unique_ptr<platform::Clipboard> clipboard = win32::MakeClipboard();
   std::unique_ptr<platform::WindowSystem> windows = win32::MakeWindowSystem();
+  std::unique_ptr<platform::Clipboard> clipboard = win32::MakeClipboard(*windows);
   platform::Services services{machine.ipHelper(), machine.router(),    machine.registry(), machine.automation(),
                               machine.sockets(),  *clipboard,          machine.internet(), *windows,
                               machine.kernel()};
@@ -149,6 +149,8 @@ TEST_F(WineProgramWindow, CopyingPutsTheAddressesOnWinesClipboard) {
   }
   CloseClipboard();
   EXPECT_EQ(text, "192.168.7.3\r\n192.168.7.2\r\n192.168.7.1");
+  // Emptied and filled while open for the main window, which owns it now.
+  EXPECT_EQ(GetClipboardOwner(), hwnd);
   EXPECT_NE(main->Text(mw::kLog).find("复制所有网卡IP完成,共计复制3个IP."), std::string::npos);
 }
 

@@ -55,6 +55,8 @@ class Win32WindowSystem final : public platform::WindowSystem {
   int32_t ShellOpen(const std::string& verb, const std::string& target, const std::string& parameters,
                     const std::string& directory, int showCommand) override;
   platform::Window* FindOwnMainWindow() override;
+  // The main window created last, while it exists.
+  HWND MainWindowHandle();
 
  private:
   std::mutex mutex_;
@@ -161,11 +163,21 @@ platform::Window* Win32WindowSystem::FindOwnMainWindow() {
   return nullptr;
 }
 
+HWND Win32WindowSystem::MainWindowHandle() {
+  std::lock_guard lock(mutex_);
+  return mainWindows_.empty() ? nullptr : mainWindows_.back()->hwnd();
+}
+
 }  // namespace
 
 std::unique_ptr<platform::WindowSystem> MakeWindowSystem() { return std::make_unique<Win32WindowSystem>(); }
 
 HWND NativeWindowHandle(platform::Window& window) { return HandleOf(&window); }
+
+HWND NativeMainWindowHandle(platform::WindowSystem& windows) {
+  auto* own = dynamic_cast<Win32WindowSystem*>(&windows);
+  return own == nullptr ? nullptr : own->MainWindowHandle();
+}
 
 HWND NativeControlHandle(platform::Window& window, const std::string& control) {
   auto* own = dynamic_cast<Win32Window*>(&window);
