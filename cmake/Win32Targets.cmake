@@ -23,10 +23,11 @@ add_custom_command(
   VERBATIM)
 add_custom_target(corvane_icon DEPENDS ${CORVANE_ICON})
 
-# The manifest (administrator rights, common controls 6), the icon and the version information.
+# The manifest (common controls 6; administrator rights for corvane.exe, the invoker's for the
+# demo), the icon and the version information.
 set(CORVANE_RESOURCES ${PROJECT_SOURCE_DIR}/res/corvane.rc)
 set_source_files_properties(${CORVANE_RESOURCES} PROPERTIES
-  OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/res/corvane.manifest;${CORVANE_ICON}")
+  OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/res/corvane.manifest;${PROJECT_SOURCE_DIR}/res/corvane-demo.manifest;${CORVANE_ICON}")
 
 # corvane.exe: everything from Windows.
 add_executable(corvane WIN32 src/corvane_main.cpp ${CORVANE_RESOURCES})
@@ -38,6 +39,10 @@ target_compile_definitions(corvane-demo PRIVATE CORVANE_DEMO)
 target_link_libraries(corvane-demo PRIVATE corvane_logic corvane_sim corvane_win32)
 
 foreach(program corvane corvane-demo)
+  # Data execution prevention and address space randomisation: marked NX-compatible and
+  # relocatable, the relocation table asked for explicitly (ld before 2.36 left it out of
+  # executables even with --dynamicbase, and an image without one cannot be moved).
+  target_link_options(${program} PRIVATE -Wl,--nxcompat -Wl,--dynamicbase -Wl,--enable-reloc-section)
   # The resource compiler resolves "corvane.manifest" and "corvane.ico" against the include path.
   target_include_directories(${program} PRIVATE $<$<COMPILE_LANGUAGE:RC>:${PROJECT_SOURCE_DIR}/res>
                                                 $<$<COMPILE_LANGUAGE:RC>:${CMAKE_BINARY_DIR}>)

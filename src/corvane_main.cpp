@@ -14,9 +14,9 @@ int main() {
     std::unique_ptr<corvane::platform::Registry> registry = corvane::win32::MakeRegistry();
     std::unique_ptr<corvane::platform::Automation> automation = corvane::win32::MakeAutomation();
     std::unique_ptr<corvane::platform::Sockets> sockets = corvane::win32::MakeSockets();
-    std::unique_ptr<corvane::platform::Clipboard> clipboard = corvane::win32::MakeClipboard();
-    std::unique_ptr<corvane::platform::Internet> internet = corvane::win32::MakeInternet();
     std::unique_ptr<corvane::platform::WindowSystem> windows = corvane::win32::MakeWindowSystem();
+    std::unique_ptr<corvane::platform::Clipboard> clipboard = corvane::win32::MakeClipboard(*windows);
+    std::unique_ptr<corvane::platform::Internet> internet = corvane::win32::MakeInternet();
     std::unique_ptr<corvane::platform::Kernel> kernel = corvane::win32::MakeKernel();
 
     corvane::platform::Services services{*ipHelper, *router,    *registry, *automation, *sockets,

@@ -16,8 +16,8 @@ int main() {
     std::unique_ptr<corvane::sim::Machine> machine = corvane::sim::MakeDemoMachine();
     // The demo takes as long as the real program would.
     machine->UseWindowsTimings(true);
-    std::unique_ptr<corvane::platform::Clipboard> clipboard = corvane::win32::MakeClipboard();
     std::unique_ptr<corvane::platform::WindowSystem> windows = corvane::win32::MakeWindowSystem();
+    std::unique_ptr<corvane::platform::Clipboard> clipboard = corvane::win32::MakeClipboard(*windows);
     std::unique_ptr<corvane::platform::Kernel> kernel = corvane::win32::MakeKernel();
 
     corvane::platform::Services services{machine->ipHelper(),   machine->router(),

@@ -101,9 +101,9 @@ void Application::OnMainWindowEvent(platform::Window& window, const platform::Ev
       if (event.control == mw::kAddressList) address_ops::SortAddressList(c, event.argument);
       break;
     case platform::EventKind::MouseDown:
-      if (event.control == mw::kIssueLink) c.services.windows.OpenInBrowser(Decipher(StoredText::IssueAddress));
-      if (event.control == mw::kCommunityLink)
-        c.services.windows.OpenInBrowser(Decipher(StoredText::CommunityAddress));
+      // The browser is started by the desktop's shell, as the desktop's user; a failure is logged.
+      if (event.control == mw::kIssueLink) info::OpenWebPage(c, Decipher(StoredText::IssueAddress));
+      if (event.control == mw::kCommunityLink) info::OpenWebPage(c, Decipher(StoredText::CommunityAddress));
       break;
     case platform::EventKind::MenuChosen:
       OnMenuItem(event.control);

@@ -1,7 +1,9 @@
 #include "info/about_box.h"
 
+#include "app/activity_log.h"
 #include "app/app_context.h"
 #include "app/stored_texts.h"
+#include "common/text.h"
 
 namespace corvane::info {
 
@@ -67,10 +69,10 @@ bool IsWebAddress(std::string_view target) {
   return true;
 }
 
-bool OpenDocument(app::AppContext& context, int operation, const std::string& target, const std::string& parameters,
-                  const std::string& directory, int showMode) {
+int32_t OpenDocument(app::AppContext& context, int operation, const std::string& target,
+                     const std::string& parameters, const std::string& directory, int showMode) {
   // Only a web page is ever opened, and a browser is handed nothing but its address.
-  if (!IsWebAddress(target) || !parameters.empty()) return false;
+  if (!IsWebAddress(target) || !parameters.empty()) return kDocumentRefused;
   const char* verb = operation == 2 ? "print" : (operation == 3 ? "explore" : "Open");
   int show = kSwShow;
   if (showMode == 1) show = kSwHide;
@@ -78,6 +80,14 @@ bool OpenDocument(app::AppContext& context, int operation, const std::string& ta
   if (showMode == 4) show = kSwShowMaximized;
   return context.services.windows.ShellOpen(verb, target, parameters, directory, show);
 }
+
+bool OpenWebPage(app::AppContext& context, const std::string& url) {
+  const int32_t result = context.services.windows.OpenInBrowser(url);
+  if (result != 0) app::AppendLog(context, OpenFailedLogLine(result));
+  return result == 0;
+}
+
+std::string OpenFailedLogLine(int32_t code) { return "打开网址失败,返回代码" + text::Decimal(code) + "."; }
 
 std::string UnescapeUrl(std::string_view text) {
   std::string out;

@@ -33,11 +33,22 @@ std::string AgreementText();
 // address (no blanks, quotes, control or non-ASCII bytes).
 bool IsWebAddress(std::string_view target);
 
+// What OpenDocument answers for a target or parameters it does not hand to the shell.
+inline constexpr int32_t kDocumentRefused = -1;
+
 // Operation 2 prints, 3 explores, anything else opens; show mode 1 hides, 3 minimizes, 4
 // maximizes, anything else shows. Only web addresses (IsWebAddress) are handed to the shell, and
-// without parameters; false for anything else and when the shell could not start it.
-bool OpenDocument(app::AppContext& context, int operation, const std::string& target,
-                  const std::string& parameters = "", const std::string& directory = "", int showMode = 0);
+// without parameters; kDocumentRefused for anything else. 0 when the shell started it, otherwise
+// the shell's failure code.
+int32_t OpenDocument(app::AppContext& context, int operation, const std::string& target,
+                     const std::string& parameters = "", const std::string& directory = "", int showMode = 0);
+
+// The default browser on `url`, started by the desktop's shell; when it could not be started, the
+// log says so with the code. True when it started.
+bool OpenWebPage(app::AppContext& context, const std::string& url);
+
+// The log line of a web page that could not be opened, with the window system's code.
+std::string OpenFailedLogLine(int32_t code);
 
 // %XX sequences decoded (as URL_UNESCAPE does); empty when the result would not fit the 260-byte
 // buffer of the platform call or holds a NUL.

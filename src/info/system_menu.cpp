@@ -1,5 +1,6 @@
 #include "info/system_menu.h"
 
+#include "app/activity_log.h"
 #include "app/app_context.h"
 #include "app/program_end.h"
 #include "info/about_box.h"
@@ -42,7 +43,8 @@ bool MenuFilterProc(app::AppContext& context, platform::Window& window, const pl
   if (message.message == platform::kWmSysCommand) {
     // The whole wParam: system commands of Windows' own carry their low four bits for itself.
     if (message.wParam == static_cast<uintptr_t>(kAuthorItemId)) {
-      OpenDocument(context, 1, UnescapeUrl(kEncodedContactAddress), "", "", 0);
+      const int32_t result = OpenDocument(context, 1, UnescapeUrl(kEncodedContactAddress), "", "", 0);
+      if (result != 0 && result != kDocumentRefused) app::AppendLog(context, OpenFailedLogLine(result));
     } else if (message.wParam == static_cast<uintptr_t>(kAgreementItemId)) {
       ShowInfoBox(context, AgreementText(), kMbOk | kMbIconInformation, kAgreementCaption);
     }

@@ -1,5 +1,5 @@
 // Window system: windows built from a template of named controls, their state, menus, modal
-// windows, the message loop, the system menu and the default browser.
+// windows, the message loop, the system menu, and documents opened through the desktop's shell.
 //
 // Controls are addressed by their names. Every operation may be called from any thread; the
 // implementation carries it out for the thread that owns the window. Event handlers run on the
@@ -203,11 +203,16 @@ class WindowSystem {
   // A message box; returns the id of the button pressed. A null owner: the foreground window,
   // whichever program it belongs to, owns the box.
   virtual int ShowMessageBox(Window* owner, const std::string& text, const std::string& caption, uint32_t flags) = 0;
-  virtual void OpenInBrowser(const std::string& url) = 0;
-  // ShellExecute with no owner window: `verb` ("open", "print", "explore") on `target`, with
-  // `parameters` and `directory` (empty: none) and a ShowWindow command. True when it started.
-  virtual bool ShellOpen(const std::string& verb, const std::string& target, const std::string& parameters,
-                         const std::string& directory, int showCommand) = 0;
+  // What these start runs as the desktop's user, not with this process's rights: the desktop's
+  // own shell is asked to start it, and nothing is started any other way. Both return 0 when the
+  // shell took it, otherwise the failing step's code (an HRESULT; 1, S_FALSE, when the shell
+  // windows know no desktop).
+  // The default browser on `url` ("open", shown normally).
+  virtual int32_t OpenInBrowser(const std::string& url) = 0;
+  // `verb` ("open", "print", "explore") on `target`, with `parameters` and `directory` (empty:
+  // none) and a ShowWindow command.
+  virtual int32_t ShellOpen(const std::string& verb, const std::string& target, const std::string& parameters,
+                            const std::string& directory, int showCommand) = 0;
   // A main window of this process, visible, that owns itself (not an owned pop-up), found by
   // walking the top-level windows; null when there is none yet.
   virtual Window* FindOwnMainWindow() = 0;

@@ -182,12 +182,21 @@ TEST_F(AdapterViewTest, DataExecutionPreventionIsTurnedOnNotOff) {
   EXPECT_EQ(std::find(calls.begin(), calls.end(), "SetProcessDEPPolicy(0) -> 1"), calls.end());
 }
 
-TEST_F(AdapterViewTest, TheLinkLabelsOpenTheirAddresses) {
+TEST_F(AdapterViewTest, TheLinkLabelsOpenTheirAddressesAndLogOnlyAFailureWithItsCode) {
   StartApp();
+  const size_t before = Log().size();
   Main().PressMouse(mw::kIssueLink);
   Main().PressMouse(mw::kCommunityLink);
   EXPECT_EQ(windows.openedUrls(), (Strings{app::Decipher(app::StoredText::IssueAddress),
                                            app::Decipher(app::StoredText::CommunityAddress)}));
+  EXPECT_EQ(LogAfter(before), Strings{});
+  // No desktop shell to start the browser (S_FALSE), then a refused call (E_ACCESSDENIED).
+  windows.SetOpenResult(1);
+  Main().PressMouse(mw::kCommunityLink);
+  windows.SetOpenResult(static_cast<int32_t>(0x80070005));
+  Main().PressMouse(mw::kIssueLink);
+  EXPECT_EQ(windows.openedUrls().size(), 4u);
+  EXPECT_EQ(LogAfter(before), (Strings{"打开网址失败,返回代码1.", "打开网址失败,返回代码-2147024891."}));
 }
 
 TEST_F(AdapterViewTest, RightClickPopsUpTheListMenu) {

@@ -235,10 +235,17 @@ TEST_F(SystemMenuTest, TheAgreementShowsItsSixLinesEveryTimeOverTheForegroundWin
   }
 }
 
-TEST_F(SystemMenuTest, TheAuthorItemOpensTheDecodedContactPage) {
+TEST_F(SystemMenuTest, TheAuthorItemOpensTheDecodedContactPageAndLogsOnlyAFailure) {
+  const size_t before = Log().size();
   ASSERT_TRUE(Main().ChooseSystemCommand(info::kAuthorItemId));
   EXPECT_EQ(windows.shellRequests(),
             (Strings{"Open|https://corvane.example/contact?from=pelmora&version=3.63|||5"}));
+  EXPECT_TRUE(Boxes().empty());
+  EXPECT_EQ(LogAfter(before), Strings{});
+  windows.SetOpenResult(static_cast<int32_t>(0x80004002));  // E_NOINTERFACE
+  ASSERT_TRUE(Main().ChooseSystemCommand(info::kAuthorItemId));
+  EXPECT_EQ(windows.shellRequests().size(), 2u);
+  EXPECT_EQ(LogAfter(before), Strings{"打开网址失败,返回代码-2147467262."});
   EXPECT_TRUE(Boxes().empty());
 }
 
@@ -286,21 +293,23 @@ TEST_F(SystemMenuTest, TheAboutBoxIsOwnedByTheMainWindow) {
 }
 
 TEST_F(SystemMenuTest, OnlyWebAddressesAreOpenedWithTheirVerbAndShowCommand) {
-  EXPECT_TRUE(info::OpenDocument(Context(), 2, "https://corvane.example/a", "", "", 1));
-  EXPECT_TRUE(info::OpenDocument(Context(), 3, "HTTP://corvane.example/b", "", "", 3));
-  EXPECT_TRUE(info::OpenDocument(Context(), 9, "http://corvane.example", "", "", 4));
+  EXPECT_EQ(info::OpenDocument(Context(), 2, "https://corvane.example/a", "", "", 1), 0);
+  EXPECT_EQ(info::OpenDocument(Context(), 3, "HTTP://corvane.example/b", "", "", 3), 0);
+  EXPECT_EQ(info::OpenDocument(Context(), 9, "http://corvane.example", "", "", 4), 0);
   EXPECT_EQ(windows.shellRequests(), (Strings{"print|https://corvane.example/a|||0",
                                               "explore|HTTP://corvane.example/b|||2",
                                               "Open|http://corvane.example|||3"}));
   for (const char* refused : {"", "calc.exe", "file:///C:/Windows/system32/cmd.exe", "javascript:alert(1)",
                               "https://", "https:///x", "https://a b", "https://a\"b", "https://a\tb",
                               "https://网卡.example/", "ftp://corvane.example/"})
-    EXPECT_FALSE(info::OpenDocument(Context(), 1, refused)) << refused;
+    EXPECT_EQ(info::OpenDocument(Context(), 1, refused), info::kDocumentRefused) << refused;
   // A browser is handed nothing but the address.
-  EXPECT_FALSE(info::OpenDocument(Context(), 1, "https://corvane.example/", "--no-sandbox"));
+  EXPECT_EQ(info::OpenDocument(Context(), 1, "https://corvane.example/", "--no-sandbox"), info::kDocumentRefused);
   EXPECT_EQ(windows.shellRequests().size(), 3u);
-  windows.SetShellOpenResult(false);
-  EXPECT_FALSE(info::OpenDocument(Context(), 1, "https://corvane.example/"));
+  // The shell's failure comes back as it is.
+  windows.SetOpenResult(static_cast<int32_t>(0x80004005));
+  EXPECT_EQ(info::OpenDocument(Context(), 1, "https://corvane.example/"), static_cast<int32_t>(0x80004005));
+  EXPECT_EQ(windows.shellRequests().size(), 4u);
 }
 
 TEST(UrlUnescape, DecodesPercentSequencesWithinTheBuffer) {

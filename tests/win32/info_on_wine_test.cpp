@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <thread>
@@ -14,7 +15,9 @@
 
 #include "app/app_context.h"
 #include "app/application.h"
+#include "app/stored_texts.h"
 #include "app/window_layouts.h"
+#include "info/about_box.h"
 #include "info/system_menu.h"
 #include "platform/sim/machine.h"
 #include "platform/win32/services.h"
@@ -118,8 +121,8 @@ class WineProgramWindow : public ::testing::Test {
   }
 
   sim::Machine machine;
-  std::unique_ptr<platform::Clipboard> clipboard = win32::MakeClipboard();
   std::unique_ptr<platform::WindowSystem> windows = win32::MakeWindowSystem();
+  std::unique_ptr<platform::Clipboard> clipboard = win32::MakeClipboard(*windows);
   platform::Services services{machine.ipHelper(), machine.router(),    machine.registry(), machine.automation(),
                               machine.sockets(),  *clipboard,          machine.internet(), *windows,
                               machine.kernel()};
@@ -162,7 +165,65 @@ TEST_F(WineProgramWindow, CopyingPutsTheAddressesOnWinesClipboard) {
   }
   CloseClipboard();
   EXPECT_EQ(text, "192.168.7.3\r\n192.168.7.2\r\n192.168.7.1");
+  // Emptied and filled while open for the main window, which owns it now.
+  EXPECT_EQ(GetClipboardOwner(), hwnd);
   EXPECT_NE(main->Text(mw::kLog).find("复制所有网卡IP完成,共计复制3个IP."), std::string::npos);
+}
+
+// For the life of the object, Wine's browser launcher (which the shell runs for a web address)
+// starts no browser but a shell of the host that writes the address it was given to a file.
+class RecordingBrowser {
+ public:
+  RecordingBrowser() : unixPath_("/tmp/corvane-browser-" + std::to_string(GetCurrentProcessId()) + ".txt") {
+    for (char c : "Z:" + unixPath_) path_ += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+    DeleteFileW(path_.c_str());
+    const std::wstring command =
+        L"/bin/sh -c \"printf %s \\\"$0\\\" > " + std::wstring(unixPath_.begin(), unixPath_.end()) + L"\"";
+    RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"Browsers", REG_SZ, command.c_str(),
+                    static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+  }
+  ~RecordingBrowser() {
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"Browsers");
+    DeleteFileW(path_.c_str());
+  }
+
+  // The address once the launcher has written it; empty when nothing came within 15 s.
+  std::string Opened() {
+    for (int i = 0; i < 150; ++i) {
+      if (FILE* in = _wfopen(path_.c_str(), L"rb")) {
+        char buffer[512] = {};
+        const size_t n = fread(buffer, 1, sizeof buffer - 1, in);
+        fclose(in);
+        if (n > 0) return std::string(buffer, n);
+      }
+      Sleep(100);
+    }
+    return {};
+  }
+
+ private:
+  static constexpr wchar_t kKey[] = L"Software\\Wine\\WineBrowser";
+  std::string unixPath_;
+  std::wstring path_;
+};
+
+TEST_F(WineProgramWindow, TheLinkAndTheAuthorItemHaveWinesDesktopShellOpenTheirPagesAndLogNothing) {
+  const std::string before = main->Text(mw::kLog);
+  {
+    RecordingBrowser browser;
+    HWND link = win32::NativeControlHandle(*main, mw::kIssueLink);
+    ASSERT_NE(link, nullptr);
+    SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(link), STN_CLICKED), reinterpret_cast<LPARAM>(link));
+    // Every step of the path answered and the desktop's process handed the address on.
+    EXPECT_EQ(browser.Opened(), app::Decipher(app::StoredText::IssueAddress));
+  }
+  {
+    RecordingBrowser browser;
+    SendMessageW(hwnd, WM_SYSCOMMAND, info::kAuthorItemId, 0);
+    EXPECT_EQ(browser.Opened(), info::UnescapeUrl(info::kEncodedContactAddress));
+  }
+  // No failure is logged.
+  EXPECT_EQ(main->Text(mw::kLog), before);
 }
 
 TEST_F(WineProgramWindow, TheSystemMenuHoldsTheFourItemsUnderCloseAndTheFilterIsInstalled) {

@@ -363,8 +363,8 @@ class UserScenario : public ::testing::Test {
   bool HasLogged(const std::string& part) { return CountLogged(part) > 0; }
 
   std::unique_ptr<sim::Machine> machine = sim::MakeDemoMachine();
-  std::unique_ptr<platform::Clipboard> clipboard = win32::MakeClipboard();
   std::unique_ptr<platform::WindowSystem> windows = win32::MakeWindowSystem();
+  std::unique_ptr<platform::Clipboard> clipboard = win32::MakeClipboard(*windows);
   // The simulated kernel: closing the window then records the process's end instead of ending
   // the test program.
   platform::Services services{machine->ipHelper(), machine->router(),   machine->registry(),
@@ -633,6 +633,8 @@ TEST_F(UserScenario, CopyingAllAddressesPutsThemOnWinesClipboardLastFirst) {
       CloseClipboard();
       return !copied.empty();
     }));
+    // The main window owns what it copied.
+    EXPECT_EQ(GetClipboardOwner(), MainHandle());
     const Strings lines = text::Split(copied, "\r\n");
     ASSERT_GE(lines.size(), 2u) << copied;
     EXPECT_TRUE(Logged("复制所有网卡IP完成,共计复制" + text::Decimal(static_cast<uint64_t>(lines.size())) + "个IP."));

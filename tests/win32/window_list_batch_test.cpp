@@ -62,7 +62,7 @@ HWND g_countedWindow = nullptr;
 LRESULT CALLBACK CountCrossings(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HC_ACTION) {
     const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    if (sent->hwnd == g_countedWindow && sent->message == win32::detail::kInvokeMessage) ++g_crossings;
+    if (sent->hwnd == g_countedWindow && sent->message == win32::detail::InvokeMessage()) ++g_crossings;
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/window_layouts.h"
+#include "platform/win32/win32_window.h"
 #include "platform/win32/win_text.h"
 #include "platform/win32/window_system.h"
 #include "platform/win32/window_system_native.h"
@@ -431,6 +432,47 @@ TEST_F(WineMainWindow, OperationsFromAWorkerThreadRunOnTheWindowThread) {
   EXPECT_EQ(log, expected);
   // SetCurrentItem raises nothing.
   EXPECT_EQ(CountEvents(EventKind::ItemChosen), 0);
+}
+
+TEST_F(WineMainWindow, ThePrivateMessageRunsOnlyCallsTheWindowQueuedItself) {
+  // A call of the very shape the window runs, which none of its operations queued.
+  std::atomic<int> ran{0};
+  const std::function<void()> work = [&] { ++ran; };
+  win32::detail::InvokeCall foreign;
+  foreign.work = &work;
+  const UINT message = win32::detail::InvokeMessage();
+  ASSERT_GE(message, 0xC000u);  // a registered message, not one of the WM_APP range
+  std::atomic<bool> sent{false};
+  std::thread other([&] {
+    const auto pointer = reinterpret_cast<LPARAM>(&foreign);
+    PostMessageW(hwnd_, message, 0, pointer);
+    SendMessageW(hwnd_, message, 0, pointer);
+    PostMessageW(hwnd_, message, 0, 0x10);
+    SendMessageW(hwnd_, message, 0, 0x10);
+    SendMessageW(hwnd_, WM_APP + 1, 0, pointer);  // the message it used to be
+    PostMessageW(hwnd_, WM_NULL, 0, 0);  // after the posted ones
+    sent = true;
+  });
+  const bool delivered = PumpUntil([&] { return sent.load(); });
+  other.join();
+  ASSERT_TRUE(delivered);
+  system_->ProcessPendingEvents();
+  EXPECT_EQ(ran, 0);
+  EXPECT_TRUE(IsWindow(hwnd_));
+
+  // The window's own calls from another thread still run there, and their results come back.
+  std::atomic<bool> done{false};
+  std::string title;
+  std::thread worker([&] {
+    window_->SetTitle("线程调用");
+    title = window_->Title();
+    done = true;
+  });
+  const bool finished = PumpUntil([&] { return done.load(); });
+  worker.join();
+  ASSERT_TRUE(finished);
+  EXPECT_EQ(title, "线程调用");
+  EXPECT_EQ(WindowTextGbk(hwnd_), "线程调用");
 }
 
 TEST_F(WineMainWindow, SelectorItemsDataAndChoice) {

@@ -57,10 +57,11 @@ class WineProgramTest : public ::testing::Test {
   std::unique_ptr<platform::Registry> registry = win32::MakeRegistry();
   std::unique_ptr<platform::Automation> automation = win32::MakeAutomation();
   std::unique_ptr<platform::Sockets> sockets = win32::MakeSockets();
-  std::unique_ptr<platform::Clipboard> clipboard = win32::MakeClipboard();
+  headless::HeadlessWindowSystem windows;
+  // Headless windows have no window to own it: opened for none.
+  std::unique_ptr<platform::Clipboard> clipboard = win32::MakeClipboard(windows);
   std::unique_ptr<platform::Internet> internet = win32::MakeInternet();
   std::unique_ptr<platform::Kernel> kernel = win32::MakeKernel();
-  headless::HeadlessWindowSystem windows;
   platform::Services services{*ipHelper, *router, *registry, *automation, *sockets,
                               *clipboard, *internet, windows,  *kernel};
   std::unique_ptr<app::Application> program;

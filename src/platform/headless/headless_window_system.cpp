@@ -549,17 +549,19 @@ int HeadlessWindowSystem::ShowMessageBox(platform::Window* owner, const std::str
   return 1;  // IDOK
 }
 
-void HeadlessWindowSystem::OpenInBrowser(const std::string& url) {
+int32_t HeadlessWindowSystem::OpenInBrowser(const std::string& url) {
   std::lock_guard lock(mutex_);
   urls_.push_back(url);
+  return openResult_;
 }
 
-bool HeadlessWindowSystem::ShellOpen(const std::string& verb, const std::string& target,
-                                     const std::string& parameters, const std::string& directory, int showCommand) {
+int32_t HeadlessWindowSystem::ShellOpen(const std::string& verb, const std::string& target,
+                                        const std::string& parameters, const std::string& directory,
+                                        int showCommand) {
   std::lock_guard lock(mutex_);
   shellRequests_.push_back(verb + "|" + target + "|" + parameters + "|" + directory + "|" +
                            std::to_string(showCommand));
-  return shellOpenResult_;
+  return openResult_;
 }
 
 platform::Window* HeadlessWindowSystem::FindOwnMainWindow() {
@@ -587,9 +589,9 @@ std::vector<std::string> HeadlessWindowSystem::shellRequests() {
   return shellRequests_;
 }
 
-void HeadlessWindowSystem::SetShellOpenResult(bool result) {
+void HeadlessWindowSystem::SetOpenResult(int32_t code) {
   std::lock_guard lock(mutex_);
-  shellOpenResult_ = result;
+  openResult_ = code;
 }
 
 HeadlessWindow* HeadlessWindowSystem::mainWindow() {

@@ -145,14 +145,15 @@ class HeadlessWindowSystem : public platform::WindowSystem {
   void ProcessPendingEvents() override;
   int ShowMessageBox(platform::Window* owner, const std::string& text, const std::string& caption,
                      uint32_t flags) override;
-  void OpenInBrowser(const std::string& url) override;
-  bool ShellOpen(const std::string& verb, const std::string& target, const std::string& parameters,
-                 const std::string& directory, int showCommand) override;
+  int32_t OpenInBrowser(const std::string& url) override;
+  int32_t ShellOpen(const std::string& verb, const std::string& target, const std::string& parameters,
+                    const std::string& directory, int showCommand) override;
   platform::Window* FindOwnMainWindow() override;
 
   HeadlessWindow* mainWindow();
   // The most recently opened modal window that is still open, or null.
   HeadlessWindow* topModal();
+  // OpenInBrowser requests, answered or not.
   std::vector<std::string> openedUrls();
   // Every message box shown, as "caption|text".
   std::vector<std::string> messageBoxes();
@@ -164,10 +165,11 @@ class HeadlessWindowSystem : public platform::WindowSystem {
     uint32_t flags = 0;
   };
   std::vector<MessageBoxRecord> messageBoxRecords();
-  // ShellOpen requests, each "verb|target|parameters|directory|show command".
+  // ShellOpen requests, answered or not, each "verb|target|parameters|directory|show command".
   std::vector<std::string> shellRequests();
-  // What ShellOpen answers from now on.
-  void SetShellOpenResult(bool result);
+  // What OpenInBrowser and ShellOpen answer from now on: 0 (started, at first) or the code of a
+  // failure.
+  void SetOpenResult(int32_t code);
   int pendingEventRounds();
   // How often FindOwnMainWindow was called.
   int mainWindowLookups();
@@ -181,7 +183,7 @@ class HeadlessWindowSystem : public platform::WindowSystem {
   std::vector<std::string> urls_;
   std::vector<MessageBoxRecord> messageBoxRecords_;
   std::vector<std::string> shellRequests_;
-  bool shellOpenResult_ = true;
+  int32_t openResult_ = 0;
   int pendingRounds_ = 0;
   int mainWindowLookups_ = 0;
   std::function<void()> hook_;

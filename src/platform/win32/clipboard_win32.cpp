@@ -1,18 +1,20 @@
-// Clipboard, text format (CF_TEXT): GBK bytes as they are.
+// Clipboard, text format (CF_TEXT): GBK bytes as they are. The program's main window owns the
+// clipboard while it is open (a clipboard emptied while open for no window may refuse the data).
 #include <cstring>
 #include <memory>
 
 #include "platform/win32/scoped_win.h"
 #include "platform/win32/services.h"
+#include "platform/win32/window_system_native.h"
 
 namespace corvane::win32 {
 
 namespace {
 
-// The clipboard is open for the life of one object.
+// The clipboard is open for the life of one object, associated with `owner` (null: none).
 class OpenedClipboard {
  public:
-  OpenedClipboard() : open_(::OpenClipboard(nullptr) != FALSE) {}
+  explicit OpenedClipboard(HWND owner) : open_(::OpenClipboard(owner) != FALSE) {}
   OpenedClipboard(const OpenedClipboard&) = delete;
   OpenedClipboard& operator=(const OpenedClipboard&) = delete;
   ~OpenedClipboard() {
@@ -26,6 +28,8 @@ class OpenedClipboard {
 
 class ClipboardWin32 final : public platform::Clipboard {
  public:
+  explicit ClipboardWin32(platform::WindowSystem& windows) : windows_(windows) {}
+
   bool SetText(const std::string& text) override {
     unique_hglobal memory(::GlobalAlloc(GMEM_MOVEABLE, text.size() + 1));
     if (!memory) return false;
@@ -35,7 +39,8 @@ class ClipboardWin32 final : public platform::Clipboard {
     static_cast<char*>(bytes)[text.size()] = '\0';
     ::GlobalUnlock(memory.get());
 
-    OpenedClipboard clipboard;
+    // Emptied while open for the main window, which then owns what is stored.
+    OpenedClipboard clipboard(NativeMainWindowHandle(windows_));
     if (!clipboard || !::EmptyClipboard()) return false;
     if (!::SetClipboardData(CF_TEXT, memory.get())) return false;  // still ours: freed here
     memory.release();                                              // the clipboard's now
@@ -43,7 +48,7 @@ class ClipboardWin32 final : public platform::Clipboard {
   }
 
   bool GetText(std::string* text) override {
-    OpenedClipboard clipboard;
+    OpenedClipboard clipboard(NativeMainWindowHandle(windows_));
     if (!clipboard) return false;
     HANDLE data = ::GetClipboardData(CF_TEXT);
     if (!data) return false;
@@ -54,10 +59,15 @@ class ClipboardWin32 final : public platform::Clipboard {
     ::GlobalUnlock(data);
     return true;
   }
+
+ private:
+  platform::WindowSystem& windows_;
 };
 
 }  // namespace
 
-std::unique_ptr<platform::Clipboard> MakeClipboard() { return std::make_unique<ClipboardWin32>(); }
+std::unique_ptr<platform::Clipboard> MakeClipboard(platform::WindowSystem& windows) {
+  return std::make_unique<ClipboardWin32>(windows);
+}
 
 }  // namespace corvane::win32

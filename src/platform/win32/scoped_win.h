@@ -117,6 +117,26 @@ class com_ptr {
   T* p_ = nullptr;
 };
 
+// The calling thread's COM apartment for the life of one object: entered (single-threaded) on
+// construction and left on destruction when this object entered it. A thread already in the
+// multithreaded apartment (RPC_E_CHANGED_MODE) uses COM where it is, and stays there. Declare it
+// before the objects obtained in it, so that they are released before it is left.
+class com_apartment {
+ public:
+  com_apartment() noexcept : hr_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  com_apartment(const com_apartment&) = delete;
+  com_apartment& operator=(const com_apartment&) = delete;
+  ~com_apartment() {
+    if (SUCCEEDED(hr_)) ::CoUninitialize();
+  }
+
+  HRESULT result() const noexcept { return hr_; }
+  bool usable() const noexcept { return SUCCEEDED(hr_) || hr_ == RPC_E_CHANGED_MODE; }
+
+ private:
+  HRESULT hr_;
+};
+
 // A VARIANT that is cleared on destruction.
 class unique_variant {
  public:

@@ -9,7 +9,9 @@
 // Threads: a window belongs to the thread that created it. Every operation of platform::Window
 // runs on that thread: inline when called there, otherwise as a function sent with a private
 // message (SendMessageW waits for it, so a compound operation such as an append stays whole and
-// its result comes back to the caller).
+// its result comes back to the caller). Any program on the desktop can send or post that message
+// to the window, so it runs only a call this process queued itself: one the window holds as
+// pending, sent (not posted), each at most once; any other is dropped.
 #pragma once
 
 #include <windows.h>
@@ -19,9 +21,11 @@
 #include <exception>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/win32/scoped_gdi.h"
@@ -39,8 +43,9 @@ inline constexpr wchar_t kWindowClass[] = L"CorvaneWindow";
 inline constexpr int kIconResourceId = 1;
 inline constexpr wchar_t kDefaultFace[] = L"MS Shell Dlg 2";
 inline constexpr int kDefaultPoints = 9;
-// lParam: an InvokeCall; the window thread runs its work.
-inline constexpr UINT kInvokeMessage = WM_APP + 1;
+// The private message: lParam is a pending InvokeCall, whose work the window thread runs.
+// Registered under a name of the program's own; 0 when it could not be registered.
+UINT InvokeMessage();
 inline constexpr int kFirstControlId = 1000;
 inline constexpr UINT kFirstMenuCommand = 40001;
 // Height of a drop-down list box with its list dropped.
@@ -163,6 +168,8 @@ class Win32Window final : public platform::Window {
   POINT PositionOf(const ControlSpec& layout) const;
   // Runs `work` on the window thread and waits for it; nothing when the window is gone.
   void Run(const std::function<void()>& work);
+  // The private message on the window thread: runs the call when it is one of the pending ones.
+  void OnInvoke(LPARAM lParam);
   const Control* Find(const std::string& name) const;
   const Control* FindOfKind(const std::string& name, ControlKind kind) const;
   const MenuItem* FindMenuItem(const std::string& name) const;
@@ -185,6 +192,10 @@ class Win32Window final : public platform::Window {
   std::map<std::string, ui::ScopedMenu> menus_;
   std::map<std::string, MenuItem> menuItems_;
   std::map<UINT, std::string> menuCommands_;
+  // The calls of Run() waiting for the window thread, entered before they are sent and removed
+  // when the window thread takes one (or, if it never does, when the send returns).
+  std::mutex pendingMutex_;
+  std::unordered_set<const InvokeCall*> pending_;
   // Window thread only.
   std::unordered_map<HWND, ListRows> lists_;
   std::set<WPARAM> systemCommands_;

@@ -4,6 +4,7 @@
 
 #include <exception>
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include "platform/win32/win_controls.h"
@@ -37,16 +38,11 @@ LRESULT CALLBACK Win32Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, 
 }
 
 LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != 0 && message == InvokeMessage()) {
+    OnInvoke(lParam);
+    return 0;
+  }
   switch (message) {
-    case kInvokeMessage: {
-      auto* call = reinterpret_cast<InvokeCall*>(lParam);
-      try {
-        (*call->work)();
-      } catch (...) {
-        call->error = std::current_exception();
-      }
-      return 0;
-    }
     case WM_COMMAND:
       if (OnCommand(wParam, lParam)) return 0;
       break;
@@ -196,6 +192,11 @@ void Win32Window::RepaintUnder(HWND control) const {
 // ---------------------------------------------------------------------------------------------
 // Running work on the window thread, and name lookups
 
+UINT InvokeMessage() {
+  static const UINT message = RegisterWindowMessageW(L"Corvane.RunOnWindowThread");
+  return message;
+}
+
 void Win32Window::Run(const std::function<void()>& work) {
   HWND hwnd = hwnd_.load();
   if (hwnd == nullptr) return;
@@ -203,10 +204,38 @@ void Win32Window::Run(const std::function<void()>& work) {
     work();
     return;
   }
+  const UINT message = InvokeMessage();
+  if (message == 0) return;
   InvokeCall call;
   call.work = &work;
-  SendMessageW(hwnd, kInvokeMessage, 0, reinterpret_cast<LPARAM>(&call));
+  {
+    std::lock_guard lock(pendingMutex_);
+    pending_.insert(&call);
+  }
+  SendMessageW(hwnd, message, 0, reinterpret_cast<LPARAM>(&call));
+  {
+    // Still there when the window went before taking it.
+    std::lock_guard lock(pendingMutex_);
+    pending_.erase(&call);
+  }
   if (call.error) std::rethrow_exception(call.error);
+}
+
+void Win32Window::OnInvoke(LPARAM lParam) {
+  // Ours are sent from another thread of this process and wait for the answer; a posted message
+  // has no sender waiting, so it is never one of them.
+  if ((InSendMessageEx(nullptr) & ISMEX_SEND) == 0) return;
+  auto* call = reinterpret_cast<InvokeCall*>(lParam);
+  {
+    // Taken out as it runs: the same pointer sent again (by anyone) runs nothing.
+    std::lock_guard lock(pendingMutex_);
+    if (pending_.erase(call) == 0) return;
+  }
+  try {
+    (*call->work)();
+  } catch (...) {
+    call->error = std::current_exception();
+  }
 }
 
 const Win32Window::Control* Win32Window::Find(const std::string& name) const {

@@ -4,7 +4,6 @@
 #include "platform/win32/window_system.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <memory>
 #include <mutex>
@@ -12,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/win32/desktop_shell.h"
 #include "platform/win32/win32_window.h"
 #include "platform/win32/win_text.h"
 #include "platform/win32/window_system_native.h"
@@ -51,10 +51,12 @@ class Win32WindowSystem final : public platform::WindowSystem {
   void ProcessPendingEvents() override;
   int ShowMessageBox(platform::Window* owner, const std::string& text, const std::string& caption,
                      uint32_t flags) override;
-  void OpenInBrowser(const std::string& url) override;
-  bool ShellOpen(const std::string& verb, const std::string& target, const std::string& parameters,
-                 const std::string& directory, int showCommand) override;
+  int32_t OpenInBrowser(const std::string& url) override;
+  int32_t ShellOpen(const std::string& verb, const std::string& target, const std::string& parameters,
+                    const std::string& directory, int showCommand) override;
   platform::Window* FindOwnMainWindow() override;
+  // The main window created last, while it exists.
+  HWND MainWindowHandle();
 
  private:
   std::mutex mutex_;
@@ -131,21 +133,17 @@ int Win32WindowSystem::ShowMessageBox(platform::Window* owner, const std::string
   return MessageBoxW(ownerHandle, ui::WideFromGbk(text).c_str(), ui::WideFromGbk(caption).c_str(), flags);
 }
 
-void Win32WindowSystem::OpenInBrowser(const std::string& url) {
-  ShellExecuteW(nullptr, L"open", ui::WideFromGbk(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+int32_t Win32WindowSystem::OpenInBrowser(const std::string& url) {
+  return ShellOpen("open", url, "", "", SW_SHOWNORMAL);
 }
 
-bool Win32WindowSystem::ShellOpen(const std::string& verb, const std::string& target, const std::string& parameters,
-                                  const std::string& directory, int showCommand) {
-  const std::wstring wideVerb = ui::WideFromGbk(verb);
-  const std::wstring wideTarget = ui::WideFromGbk(target);
-  const std::wstring wideParameters = ui::WideFromGbk(parameters);
-  const std::wstring wideDirectory = ui::WideFromGbk(directory);
-  const HINSTANCE result =
-      ShellExecuteW(nullptr, wideVerb.c_str(), wideTarget.c_str(), parameters.empty() ? nullptr : wideParameters.c_str(),
-                    directory.empty() ? nullptr : wideDirectory.c_str(), showCommand);
-  // Values up to 32 are error codes (0 is out of memory): only a larger one means it started.
-  return reinterpret_cast<INT_PTR>(result) > 32;
+int32_t Win32WindowSystem::ShellOpen(const std::string& verb, const std::string& target, const std::string& parameters,
+                                     const std::string& directory, int showCommand) {
+  // Never ShellExecute from here: what it starts would carry this process's administrator rights.
+  const DesktopShellOutcome outcome =
+      ShellExecuteAsDesktopUser(ui::WideFromGbk(target), ui::WideFromGbk(parameters), ui::WideFromGbk(directory),
+                                ui::WideFromGbk(verb), showCommand);
+  return outcome.step == DesktopShellStep::Started ? 0 : static_cast<int32_t>(outcome.code);
 }
 
 platform::Window* Win32WindowSystem::FindOwnMainWindow() {
@@ -165,11 +163,21 @@ platform::Window* Win32WindowSystem::FindOwnMainWindow() {
   return nullptr;
 }
 
+HWND Win32WindowSystem::MainWindowHandle() {
+  std::lock_guard lock(mutex_);
+  return mainWindows_.empty() ? nullptr : mainWindows_.back()->hwnd();
+}
+
 }  // namespace
 
 std::unique_ptr<platform::WindowSystem> MakeWindowSystem() { return std::make_unique<Win32WindowSystem>(); }
 
 HWND NativeWindowHandle(platform::Window& window) { return HandleOf(&window); }
+
+HWND NativeMainWindowHandle(platform::WindowSystem& windows) {
+  auto* own = dynamic_cast<Win32WindowSystem*>(&windows);
+  return own == nullptr ? nullptr : own->MainWindowHandle();
+}
 
 HWND NativeControlHandle(platform::Window& window, const std::string& control) {
   auto* own = dynamic_cast<Win32Window*>(&window);

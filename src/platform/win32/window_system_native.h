@@ -12,6 +12,9 @@ namespace corvane::win32 {
 
 // Null when `window` does not come from MakeWindowSystem() or is already destroyed.
 HWND NativeWindowHandle(platform::Window& window);
+// The main window `windows` created last, while it exists; null before, after, and when `windows`
+// does not come from MakeWindowSystem(). Any thread.
+HWND NativeMainWindowHandle(platform::WindowSystem& windows);
 // Null for a name the window's template does not have.
 HWND NativeControlHandle(platform::Window& window, const std::string& control);
 HMENU NativeMenuHandle(platform::Window& window, const std::string& menu);
