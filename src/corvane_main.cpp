@@ -2,7 +2,7 @@
 #include <exception>
 #include <memory>
 
-#include "app/application.h"
+#include "program/application.h"
 #include "platform/platform.h"
 #include "platform/win32/services.h"
 #include "platform/win32/window_system.h"
@@ -21,7 +21,7 @@ int main() {
 
     corvane::platform::Services services{*ipHelper, *router,    *registry, *automation, *sockets,
                                          *clipboard, *internet, *windows,  *kernel};
-    corvane::app::Application app(services);
+    corvane::program::Application app(services);
     return app.Run();
   } catch (const std::exception&) {
     return 1;

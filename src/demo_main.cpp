@@ -5,7 +5,7 @@
 #include <exception>
 #include <memory>
 
-#include "app/application.h"
+#include "program/application.h"
 #include "platform/platform.h"
 #include "platform/sim/machine.h"
 #include "platform/win32/services.h"
@@ -25,7 +25,7 @@ int main() {
                                          machine->sockets(),    *clipboard,
                                          machine->internet(),   *windows,
                                          *kernel};
-    corvane::app::Application app(services);
+    corvane::program::Application app(services);
     return app.Run();
   } catch (const std::exception&) {
     return 1;

@@ -11,6 +11,7 @@
 #include "app/app_context.h"
 #include "app/program_end.h"
 #include "app/window_layouts.h"
+#include "config/registry_access.h"
 #include "common/ipv4.h"
 #include "common/text.h"
 
@@ -96,7 +97,8 @@ void InitAddWindow(app::AppContext& context, platform::Window& window) {
   const std::string path = InterfaceKeyPath(adapterName);
 
   uint32_t type = platform::kRegNone;
-  std::string dhcpMask = context.registry.ReadValueBytes(path, "DhcpSubnetMask", &type);
+  config::RegistryAccess registry(context.services.registry);
+  std::string dhcpMask = registry.ReadValueBytes(path, "DhcpSubnetMask", &type);
   if (type == platform::kRegSz) {
     window.SetText(aw::kMask, TextUpToNul(dhcpMask));
   } else if (type == platform::kRegExpandSz) {
@@ -106,7 +108,7 @@ void InitAddWindow(app::AppContext& context, platform::Window& window) {
   }
   if (!window.Text(aw::kMask).empty()) return;
 
-  window.SetText(aw::kMask, context.registry.ReadMultiStringText(path, "SubnetMask"));
+  window.SetText(aw::kMask, registry.ReadMultiStringText(path, "SubnetMask"));
   if (!window.Text(aw::kMask).empty()) return;
 
   window.SetText(aw::kMask, kDefaultMask);

@@ -2,6 +2,7 @@
 
 #include "app/activity_log.h"
 #include "app/app_context.h"
+#include "config/registry_access.h"
 
 namespace corvane::address_ops {
 
@@ -47,7 +48,7 @@ void StoreAddressList(app::AppContext& context, const app::ChangeTarget& target)
     masks += row.mask;
   }
   // Both values in one change: the n-th mask always belongs to the n-th address.
-  const int written = context.registry.WriteMultiStringTexts(
+  const int written = config::RegistryAccess(context.services.registry).WriteMultiStringTexts(
       InterfaceKeyPath(target.adapterName), {{"IPAddress", addresses}, {"SubnetMask", masks}});
   if (written == 1) {
     app::AppendLog(context, "储存IP地址成功.");

@@ -12,8 +12,7 @@
 
 #include "app/adapter_model.h"
 #include "app/connection_query.h"
-#include "config/registry_access.h"
-#include "info/update_info.h"
+#include "app/update_info.h"
 #include "platform/platform.h"
 
 namespace corvane::app {
@@ -59,11 +58,10 @@ class ChangeGate {
 class AppContext {
  public:
   explicit AppContext(platform::Services s)
-      : services(s), connections(s.automation, s.ipHelper, s.kernel), registry(s.registry) {}
+      : services(s), connections(s.automation, s.ipHelper, s.kernel) {}
 
   platform::Services services;
   ConnectionQuery connections;
-  config::RegistryAccess registry;
 
   // Set once by the main window's created event, before any worker starts.
   platform::Window* window = nullptr;
@@ -87,11 +85,11 @@ class AppContext {
     adapterContext_ = std::move(context);
   }
   // The module's version and what its update check found.
-  info::UpdateInfo updateInfo() const {
+  app::UpdateInfo updateInfo() const {
     std::lock_guard lock(mutex_);
     return updateInfo_;
   }
-  void setUpdateInfo(info::UpdateInfo info) {
+  void setUpdateInfo(app::UpdateInfo info) {
     std::lock_guard lock(mutex_);
     updateInfo_ = std::move(info);
   }
@@ -102,7 +100,7 @@ class AppContext {
  private:
   mutable std::mutex mutex_;
   AdapterContext adapterContext_;
-  info::UpdateInfo updateInfo_;
+  app::UpdateInfo updateInfo_;
   std::mutex enumerationMutex_;
   uintptr_t routerHandle_ = 0;
 };

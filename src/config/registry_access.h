@@ -54,6 +54,7 @@ using unique_hkey = unique_registry_handle<platform::RegKey, &platform::Registry
 // A registry transaction: one not committed when it goes out of scope is rolled back.
 using unique_transaction = unique_registry_handle<platform::RegTransaction, &platform::Registry::CloseTransaction>;
 
+// Holds no state of its own: one is made wherever the registry is read or written.
 class RegistryAccess {
  public:
   explicit RegistryAccess(platform::Registry& registry) : registry_(registry) {}

@@ -114,8 +114,9 @@ void InitTcpipDialog(app::AppContext& context, platform::Window& dialog) {
   const bool dhcp = IsDhcpEnabledForConnection(context.services.ipHelper, context.services.kernel, name) == 1;
   dialog.SetChecked(td::kAutomatic, dhcp);
   dialog.SetChecked(td::kStatic, !dhcp);
+  RegistryAccess registry(context.services.registry);
   dialog.SetText(td::kGateway,
-                 ReadInterfaceGateway(context.registry, adapter.adapterName, dhcp ? "DhcpDefaultGateway" : "DefaultGateway"));
+                 ReadInterfaceGateway(registry, adapter.adapterName, dhcp ? "DhcpDefaultGateway" : "DefaultGateway"));
   SetStaticGroupEnabled(dialog, !dhcp);
   dialog.SetEnabled(td::kOk, true);
 }

@@ -6,7 +6,7 @@
 
 #include "app/app_context.h"
 #include "common/text.h"
-#include "info/update_info.h"
+#include "app/update_info.h"
 
 namespace corvane::info {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "info/update_info.h"
+#include "app/update_info.h"
 #include "platform/internet.h"
 #include "platform/kernel.h"
 
@@ -16,6 +16,8 @@ class AppContext;
 }
 
 namespace corvane::info {
+
+using app::UpdateInfo;
 
 inline constexpr char kModuleVersion[] = "V3.63";
 inline constexpr char kProbeUrl[] = "https://corvane.example/";

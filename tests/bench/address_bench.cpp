@@ -13,7 +13,7 @@
 #include "app/window_layouts.h"
 #include "app/adapter_view.h"
 #include "app/app_context.h"
-#include "app/application.h"
+#include "program/application.h"
 #include "platform/headless/headless_window_system.h"
 #include "platform/sim/machine.h"
 #include "bench/bench_program.h"

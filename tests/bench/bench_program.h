@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "app/application.h"
+#include "program/application.h"
 #include "bench/bench_adapter.h"
 #include "platform/headless/headless_window_system.h"
 #include "platform/sim/machine.h"
@@ -16,7 +16,7 @@ namespace corvane::bench {
 struct Program {
   explicit Program(size_t addresses) {
     machine.AddAdapter(AdapterWithAddresses(addresses));
-    app = std::make_unique<app::Application>(services);
+    app = std::make_unique<program::Application>(services);
     app->Start();
     machine.WaitForThreads();
   }
@@ -27,7 +27,7 @@ struct Program {
   platform::Services services{machine.ipHelper(), machine.router(),  machine.registry(), machine.automation(),
                               machine.sockets(),  machine.clipboard(), machine.internet(), windows,
                               machine.kernel()};
-  std::unique_ptr<app::Application> app;
+  std::unique_ptr<program::Application> app;
 };
 
 }  // namespace corvane::bench

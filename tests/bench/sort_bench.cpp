@@ -9,7 +9,7 @@
 
 #include "address_ops/sort_addresses.h"
 #include "app/app_context.h"
-#include "app/application.h"
+#include "program/application.h"
 #include "app/window_layouts.h"
 #include "platform/headless/headless_window_system.h"
 #include "platform/sim/machine.h"

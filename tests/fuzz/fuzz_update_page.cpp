@@ -9,7 +9,7 @@
 
 #include "common/text.h"
 #include "info/update_check.h"
-#include "info/update_info.h"
+#include "app/update_info.h"
 #include "platform/sim/machine.h"
 
 namespace {
@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The raw bytes as the extraction sees them, and decoded as the check decodes the page.
   for (const std::string& page : {bytes, corvane::info::Utf8ToGbk(machine->kernel(), bytes)}) {
     if (page.find('\0') != std::string::npos && page != bytes) std::abort();  // decoding ends at a NUL
-    corvane::info::UpdateInfo info;
+    corvane::app::UpdateInfo info;
     info.moduleVersion = corvane::info::kModuleVersion;
     corvane::info::ExtractUpdateFields(page, &info);
     if (info.pageText != page) std::abort();

@@ -12,6 +12,7 @@
 #include "platform/ip_field.h"
 
 #include "app_fixture.h"
+#include "config/registry_access.h"
 
 namespace corvane::testing {
 namespace {
@@ -704,7 +705,7 @@ TEST_F(DialogTest, OkIsDisabledWhileTheChoiceIsApplied) {
   platform::Services watchedServices{machine.ipHelper(), machine.router(),    machine.registry(),
                                      watched,            machine.sockets(),  machine.clipboard(),
                                      machine.internet(), windows,            machine.kernel()};
-  app = std::make_unique<app::Application>(watchedServices);
+  app = std::make_unique<program::Application>(watchedServices);
   app->Start();
   machine.WaitForThreads();
   headless::HeadlessWindow* dialog = OpenDialog();

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "app_fixture.h"
+#include "config/registry_access.h"
 
 namespace corvane::testing {
 namespace {
@@ -100,11 +101,11 @@ class AddressOpsTest : public AppTest {
   }
 
   // The program on another machine (the demo's), with this test's windows.
-  std::unique_ptr<app::Application> StartOn(sim::Machine& other) {
+  std::unique_ptr<program::Application> StartOn(sim::Machine& other) {
     platform::Services otherServices{other.ipHelper(),  other.router(),    other.registry(),
                                      other.automation(), other.sockets(),  other.clipboard(),
                                      other.internet(),   windows,          other.kernel()};
-    auto program = std::make_unique<app::Application>(otherServices);
+    auto program = std::make_unique<program::Application>(otherServices);
     program->Start();
     other.WaitForThreads();
     return program;
@@ -656,7 +657,7 @@ TEST_F(AddressOpsTest, AContextCellWithoutDigitsIsAttemptedWithZeroAndLogged) {
 
 TEST_F(AddressOpsTest, OnTheDemoMachineTheUnpluggedAdapterKeepsItsStoredConfiguration) {
   std::unique_ptr<sim::Machine> demo = sim::MakeDemoMachine();
-  std::unique_ptr<app::Application> demoApp = StartOn(*demo);
+  std::unique_ptr<program::Application> demoApp = StartOn(*demo);
   const std::string key =
       "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\{9C1F0E7A-52B4-4D61-A8E3-2F6B1D4C7E90}";
   const auto addresses = demo->LocalMachineValue(key, "IPAddress");
@@ -680,7 +681,7 @@ TEST_F(AddressOpsTest, OnTheDemoMachineConfiguredAddressesStayAndAddedOnesGo) {
   // The demo's own machine, as its user meets it: "本地连接" is shown at start-up with its four
   // configured addresses.
   std::unique_ptr<sim::Machine> demo = sim::MakeDemoMachine();
-  std::unique_ptr<app::Application> demoApp = StartOn(*demo);
+  std::unique_ptr<program::Application> demoApp = StartOn(*demo);
   ASSERT_EQ(Main().Text(mw::kSelector), "本地连接");
   ASSERT_EQ(ListRows().size(), 4u);
   ASSERT_TRUE(Main().ChooseMenuItem(mw::kMenuAdd));

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/app_context.h"
-#include "app/application.h"
+#include "program/application.h"
 #include "app/window_layouts.h"
 #include "common/text.h"
 #include "platform/headless/headless_window_system.h"
@@ -59,7 +59,7 @@ class AppTest : public ::testing::Test {
 
   // Starts the program and waits for the first enumeration to end.
   void StartApp() {
-    app = std::make_unique<app::Application>(services);
+    app = std::make_unique<program::Application>(services);
     app->Start();
     machine.WaitForThreads();
   }
@@ -89,7 +89,7 @@ class AppTest : public ::testing::Test {
   platform::Services services{machine.ipHelper(), machine.router(),    machine.registry(),
                               machine.automation(), machine.sockets(),  machine.clipboard(),
                               machine.internet(),   windows,            machine.kernel()};
-  std::unique_ptr<app::Application> app;
+  std::unique_ptr<program::Application> app;
 };
 
 }  // namespace corvane::testing

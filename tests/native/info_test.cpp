@@ -20,7 +20,7 @@ class UpdateCheckTest : public AppTest {
   // The page as the server sends it: UTF-8.
   std::string Utf8(std::u16string_view text) { return machine.kernel().WideToMultiByte(text, platform::kCodePageUtf8); }
 
-  info::UpdateInfo Check() {
+  app::UpdateInfo Check() {
     machine.ClearCalls();
     info::UpdateCheck(Context());
     return Context().updateInfo();
@@ -38,7 +38,7 @@ TEST_F(UpdateCheckTest, StartUpChecksOnceAndStoresTheTrimmedFields) {
   machine.SetPage(info::kUpdatePageUrl, Utf8(u"<p>最新版本:  V3.70 </p><p>发布时间:\u3000 2026-11-30<br>"
                                              u"文件大小: 1.2 MB<br>下载地址: https://corvane.example/pelmora/x.zip <br>"));
   StartApp();
-  const info::UpdateInfo info = Context().updateInfo();
+  const app::UpdateInfo info = Context().updateInfo();
   EXPECT_EQ(info.moduleVersion, "V3.63");
   EXPECT_EQ(info.latestVersion, "V3.70");
   EXPECT_EQ(info.releaseTime, "2026-11-30");  // full-width space trimmed too
@@ -71,7 +71,7 @@ TEST_F(UpdateCheckTest, VersionsCompareAsTextIgnoringCase) {
   int n = 0;
   for (const Case& c : {Case{u"v3.63", 0}, Case{u"V3.63", 0}, Case{u"V3.7", 1}, Case{u"V10.0", 0}, Case{u"V3.62", 0},
                         Case{u"V3.63a", 1}}) {
-    info::UpdateInfo reset = Context().updateInfo();
+    app::UpdateInfo reset = Context().updateInfo();
     reset.updateAvailable = 0;
     Context().setUpdateInfo(reset);
     machine.SetPage(info::kUpdatePageUrl, Utf8(std::u16string(u"最新版本:") + c.version + u"<"));
@@ -87,7 +87,7 @@ TEST_F(UpdateCheckTest, VersionsCompareAsTextIgnoringCase) {
 TEST_F(UpdateCheckTest, MissingEndMarkersMissingMarkersAndLineBreaks) {
   StartApp();
   machine.SetPage(info::kUpdatePageUrl, Utf8(u"发布时间: 2026\r\n<文件大小: 3 KB 最新版本: V9.9"));
-  const info::UpdateInfo info = Check();
+  const app::UpdateInfo info = Check();
   EXPECT_EQ(info.releaseTime, "2026\r\n");  // only spaces are trimmed
   EXPECT_EQ(info.fileSize, "");             // no "<" after it
   EXPECT_EQ(info.latestVersion, "");
@@ -99,7 +99,7 @@ TEST_F(UpdateCheckTest, APageInGbkIsStillDecodedAsUtf8AndYieldsNothing) {
   StartApp();
   // The test's literals are GBK bytes.
   machine.SetPage(info::kUpdatePageUrl, "最新版本: V3.70<发布时间: 2026<");
-  const info::UpdateInfo info = Check();
+  const app::UpdateInfo info = Check();
   EXPECT_EQ(info.latestVersion, "");
   EXPECT_EQ(info.releaseTime, "");
   EXPECT_EQ(info.updateAvailable, 0);
@@ -110,7 +110,7 @@ TEST_F(UpdateCheckTest, BrokenUtf8BeforeTheMarkersLeavesTheFieldsWhole) {
   StartApp();
   // A cut three-byte sequence, a stray continuation byte and a byte UTF-8 never uses.
   machine.SetPage(info::kUpdatePageUrl, std::string("\xE7\xBD" "\x80\xFF") + Utf8(u"最新版本: V4.1<文件大小: 2 MB<"));
-  const info::UpdateInfo info = Check();
+  const app::UpdateInfo info = Check();
   EXPECT_EQ(info.latestVersion, "V4.1");
   EXPECT_EQ(info.fileSize, "2 MB");
   EXPECT_EQ(info.updateAvailable, 1);
@@ -122,7 +122,7 @@ TEST_F(UpdateCheckTest, ALongPageIsReadInPiecesUntilAReadReturnsNothing) {
   page += Utf8(u"最新版本: V3.8<");
   // The server hands out at most 300 bytes per read: short reads do not end the page.
   machine.SetPage(info::kUpdatePageUrl, page, 300);
-  const info::UpdateInfo info = Check();
+  const app::UpdateInfo info = Check();
   EXPECT_EQ(info.latestVersion, "V3.8");
   EXPECT_EQ(info.pageText.size(), 2500u + 9 + 6);
   const int pieces = static_cast<int>((page.size() + 299) / 300);

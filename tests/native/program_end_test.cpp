@@ -18,7 +18,7 @@ struct Program {
     machine.AddAdapter(Ethernet(1, u"其他", {"10.1.0.1"}));
     machine.AddAdapter(Ethernet(4, u"本地连接", {"192.168.1.10", "192.168.1.11"}));
     machine.WriteInterfaceKey(4);
-    app = std::make_unique<app::Application>(services);
+    app = std::make_unique<program::Application>(services);
     app->Start();
     machine.WaitForThreads();
   }
@@ -101,7 +101,7 @@ struct Program {
   platform::Services services{machine.ipHelper(), machine.router(),   machine.registry(),
                               machine.automation(), machine.sockets(), machine.clipboard(),
                               machine.internet(),   windows,           machine.kernel()};
-  std::unique_ptr<app::Application> app;
+  std::unique_ptr<program::Application> app;
   size_t closeAt_ = 0;
 };
 

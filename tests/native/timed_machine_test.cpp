@@ -1,7 +1,7 @@
 // The program on the demo machine with Windows' timings does and logs what it does without them.
 #include <memory>
 
-#include "app/application.h"
+#include "program/application.h"
 #include "app/window_layouts.h"
 #include "common/text.h"
 #include "platform/headless/headless_window_system.h"
@@ -26,7 +26,7 @@ Strings RunScenario(bool timed) {
   platform::Services services{machine->ipHelper(),  machine->router(),   machine->registry(),
                               machine->automation(), machine->sockets(), machine->clipboard(),
                               machine->internet(),   windows,            machine->kernel()};
-  app::Application program(services);
+  program::Application program(services);
   program.Start();
   machine->WaitForThreads();
   headless::HeadlessWindow& main = *windows.mainWindow();

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/app_context.h"
-#include "app/application.h"
+#include "program/application.h"
 #include "app/window_layouts.h"
 #include "common/text.h"
 #include "config/management.h"

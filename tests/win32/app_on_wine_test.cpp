@@ -12,7 +12,7 @@
 #include "address_ops/address_store.h"
 #include "app/program_end.h"
 #include "app/app_context.h"
-#include "app/application.h"
+#include "program/application.h"
 #include "app/window_layouts.h"
 #include "common/text.h"
 #include "config/registry_access.h"

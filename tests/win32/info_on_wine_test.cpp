@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/app_context.h"
-#include "app/application.h"
+#include "program/application.h"
 #include "app/stored_texts.h"
 #include "app/window_layouts.h"
 #include "info/about_box.h"
@@ -54,7 +54,7 @@ class WineProgramWindow : public ::testing::Test {
  protected:
   void SetUp() override {
     machine.AddAdapter(Adapter(7, {"192.168.7.1", "192.168.7.2", "192.168.7.3"}));
-    program = std::make_unique<app::Application>(services);
+    program = std::make_unique<program::Application>(services);
     program->Start();
     ASSERT_TRUE(PumpUntilThreadsEnd());
     main = program->context().window;
@@ -126,7 +126,7 @@ class WineProgramWindow : public ::testing::Test {
   platform::Services services{machine.ipHelper(), machine.router(),    machine.registry(), machine.automation(),
                               machine.sockets(),  *clipboard,          machine.internet(), *windows,
                               machine.kernel()};
-  std::unique_ptr<app::Application> program;
+  std::unique_ptr<program::Application> program;
   platform::Window* main = nullptr;
   HWND hwnd = nullptr;
 };

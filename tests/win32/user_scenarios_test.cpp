@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "app/app_context.h"
-#include "app/application.h"
+#include "program/application.h"
 #include "app/window_layouts.h"
 #include "info/about_box.h"
 #include "info/system_menu.h"
@@ -173,7 +173,7 @@ std::string TestLogFolder() {
 class UserScenario : public ::testing::Test {
  protected:
   void SetUp() override {
-    program = std::make_unique<app::Application>(services);
+    program = std::make_unique<program::Application>(services);
     program->Start();
     // Started: the busy state is over and the report's last line is logged.
     const auto startedUp = [&] { return Idle() && HasLogged("最大传输单元") ; };
@@ -370,7 +370,7 @@ class UserScenario : public ::testing::Test {
   platform::Services services{machine->ipHelper(), machine->router(),   machine->registry(),
                               machine->automation(), machine->sockets(), *clipboard,
                               machine->internet(),  *windows,           machine->kernel()};
-  std::unique_ptr<app::Application> program;
+  std::unique_ptr<program::Application> program;
 };
 
 TEST_F(UserScenario, StartUpShowsTheLastAdapterItsReportAndLogLines) {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/app_context.h"
-#include "app/application.h"
+#include "program/application.h"
 #include "app/window_layouts.h"
 #include "common/text.h"
 #include "platform/headless/headless_window_system.h"
@@ -22,7 +22,7 @@ namespace corvane::testing_wine {
 class WineProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    program = std::make_unique<app::Application>(services);
+    program = std::make_unique<program::Application>(services);
     program->Start();
     WaitUntilIdle();
   }
@@ -64,7 +64,7 @@ class WineProgramTest : public ::testing::Test {
   std::unique_ptr<platform::Kernel> kernel = win32::MakeKernel();
   platform::Services services{*ipHelper, *router, *registry, *automation, *sockets,
                               *clipboard, *internet, windows,  *kernel};
-  std::unique_ptr<app::Application> program;
+  std::unique_ptr<program::Application> program;
 };
 
 }  // namespace corvane::testing_wine

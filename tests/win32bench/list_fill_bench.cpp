@@ -35,7 +35,7 @@
 #include <vector>
 
 #include "app/app_context.h"
-#include "app/application.h"
+#include "program/application.h"
 #include "app/window_layouts.h"
 #include "bench/bench_adapter.h"
 #include "platform/sim/machine.h"
@@ -146,7 +146,7 @@ bool RunOnce(platform::WindowSystem& windows, int n, Sample* sample) {
   platform::Services services{machine->ipHelper(), machine->router(),   machine->registry(),
                               machine->automation(), machine->sockets(), machine->clipboard(),
                               machine->internet(), windows,              machine->kernel()};
-  auto program = std::make_unique<app::Application>(services);
+  auto program = std::make_unique<program::Application>(services);
 
   // --- first fill ---
   const Clock::time_point start = Clock::now();

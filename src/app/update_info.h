@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-namespace corvane::info {
+namespace corvane::app {
 
 struct UpdateInfo {
   std::string moduleVersion;    // "V3.63", set at start-up
@@ -16,4 +16,4 @@ struct UpdateInfo {
   int32_t updateAvailable = 0;  // 1 when latestVersion sorts after moduleVersion; never reset
 };
 
-}  // namespace corvane::info
+}  // namespace corvane::app

@@ -1,4 +1,4 @@
-#include "app/application.h"
+#include "program/application.h"
 
 #include "address_ops/add_addresses.h"
 #include "address_ops/copy_addresses.h"
@@ -15,7 +15,9 @@
 #include "info/system_menu.h"
 #include "info/update_check.h"
 
-namespace corvane::app {
+namespace corvane::program {
+
+using namespace app;
 
 namespace mw = main_window;
 
@@ -25,7 +27,7 @@ Application::~Application() = default;
 
 void Application::Start() {
   // The module's items join the main window's system menu once the window is visible.
-  info::UpdateInfo update = context_->updateInfo();
+  app::UpdateInfo update = context_->updateInfo();
   update.moduleVersion = info::kModuleVersion;
   context_->setUpdateInfo(std::move(update));
   AppContext& c = *context_;
@@ -113,4 +115,4 @@ void Application::OnMainWindowEvent(platform::Window& window, const platform::Ev
   }
 }
 
-}  // namespace corvane::app
+}  // namespace corvane::program

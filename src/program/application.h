@@ -1,5 +1,6 @@
-// The application object: owns what the program keeps for its whole run and wires the main
-// window's events to the operations.
+// The application object, the program's composition root: owns what the program keeps for its
+// whole run and wires the main window's events to the operations of every part (the adapter view,
+// the address operations, the configuration, the information items). Nothing below includes it.
 #pragma once
 
 #include <memory>
@@ -7,8 +8,12 @@
 #include "platform/platform.h"
 
 namespace corvane::app {
-
 class AppContext;
+}
+
+namespace corvane::program {
+
+using app::AppContext;
 
 class Application {
  public:
@@ -33,4 +38,4 @@ class Application {
   std::unique_ptr<AppContext> context_;
 };
 
-}  // namespace corvane::app
+}  // namespace corvane::program
