@@ -179,6 +179,11 @@ HWND NativeMainWindowHandle(platform::WindowSystem& windows) {
   return own == nullptr ? nullptr : own->MainWindowHandle();
 }
 
+platform::Window* NativeWindowFromHandle(HWND hwnd) {
+  if (hwnd == nullptr || !IsWindow(hwnd) || !IsOwnWindow(hwnd)) return nullptr;
+  return reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
+
 HWND NativeControlHandle(platform::Window& window, const std::string& control) {
   auto* own = dynamic_cast<Win32Window*>(&window);
   return own == nullptr ? nullptr : own->ControlHandle(control);

@@ -15,6 +15,9 @@ HWND NativeWindowHandle(platform::Window& window);
 // The main window `windows` created last, while it exists; null before, after, and when `windows`
 // does not come from MakeWindowSystem(). Any thread.
 HWND NativeMainWindowHandle(platform::WindowSystem& windows);
+// The window of the Win32 window system behind `hwnd` (a main window or a modal one, while it
+// exists); null for any other handle.
+platform::Window* NativeWindowFromHandle(HWND hwnd);
 // Null for a name the window's template does not have.
 HWND NativeControlHandle(platform::Window& window, const std::string& control);
 HMENU NativeMenuHandle(platform::Window& window, const std::string& menu);
