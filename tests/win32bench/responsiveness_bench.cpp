@@ -212,7 +212,9 @@ bool RunOnce(platform::WindowSystem& windows, Probe& probe, std::vector<Figures>
   bool ok = true;
   auto script = [&]() -> bool {
     auto fail = [&](const char* what) {
-      std::fprintf(stderr, "%s did not end (last log line: %s)\n", what, LastLogLine(log).c_str());
+      std::fprintf(stderr, "%s did not end (last log line: %s; refresh %s, changes %s)\n", what,
+                   LastLogLine(log).c_str(), IsWindowEnabled(refresh) ? "enabled" : "disabled",
+                   context.changes.WaitUntilIdle(std::chrono::milliseconds(0)) ? "idle" : "running");
       return false;
     };
     auto idle = [&] {
@@ -228,6 +230,8 @@ bool RunOnce(platform::WindowSystem& windows, Probe& probe, std::vector<Figures>
     auto end = [&] {
       (*figures)[action].total = MillisecondsSince(t0);
       (*figures)[action].stall = probe.LongestMs();
+      std::fprintf(stderr, "    %-16s %8.1f ms, stall %7.1f ms\n", kActions[action], (*figures)[action].total,
+                   (*figures)[action].stall);
       ++action;
     };
 
@@ -236,6 +240,8 @@ bool RunOnce(platform::WindowSystem& windows, Probe& probe, std::vector<Figures>
       return fail("the start-up");
     (*figures)[action].total = MillisecondsSince(started);
     (*figures)[action].stall = probe.LongestMs();
+    std::fprintf(stderr, "    %-16s %8.1f ms, stall %7.1f ms\n", kActions[action], (*figures)[action].total,
+                 (*figures)[action].stall);
     ++action;
     machine->WaitForThreads();
 

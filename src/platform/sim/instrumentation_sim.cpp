@@ -253,7 +253,7 @@ class WmiServicesSim final : public platform::WmiServices {
     std::lock_guard lock(s_.mutex);
     if (results != nullptr) results->reset();
     std::vector<WmiObject> rows;
-    HResult hr = automation_.ExecQuery(nameSpace_, wql, &rows);
+    HResult hr = automation_.Query(nameSpace_, wql, &rows);
     if (platform::Succeeded(hr) && results != nullptr)
       *results = std::make_unique<WmiEnumeratorSim>(s_, std::move(rows));
     return hr;
@@ -262,7 +262,7 @@ class WmiServicesSim final : public platform::WmiServices {
                      WmiObject* outParams) override {
     s_.Delay("ExecMethod");
     static const WmiObject kNone;
-    return automation_.ExecMethod(nameSpace_, objectPath, method, inParams != nullptr ? *inParams : kNone,
+    return automation_.Call(nameSpace_, objectPath, method, inParams != nullptr ? *inParams : kNone,
                                   outParams);
   }
 
@@ -329,6 +329,12 @@ HResult AutomationSim::CreateLocator(std::unique_ptr<platform::WmiLocator>* loca
 
 HResult AutomationSim::ExecQuery(const std::string& nameSpace, const std::string& wql,
                                  std::vector<WmiObject>* rows) {
+  s_.Delay("ConnectServer");
+  s_.Delay("ExecQuery");
+  return Query(nameSpace, wql, rows);
+}
+
+HResult AutomationSim::Query(const std::string& nameSpace, const std::string& wql, std::vector<WmiObject>* rows) {
   std::lock_guard lock(s_.mutex);
   auto finish = [&](HResult hr) {
     s_.Record("ExecQuery(" + nameSpace + ", " + wql + ") -> " + HrText(hr));
@@ -361,6 +367,13 @@ HResult AutomationSim::ExecQuery(const std::string& nameSpace, const std::string
 HResult AutomationSim::ExecMethod(const std::string& nameSpace, const std::string& objectPath,
                                   const std::string& method, const WmiObject& inParams,
                                   WmiObject* outParams) {
+  s_.Delay("ConnectServer");
+  s_.Delay("ExecMethod");
+  return Call(nameSpace, objectPath, method, inParams, outParams);
+}
+
+HResult AutomationSim::Call(const std::string& nameSpace, const std::string& objectPath, const std::string& method,
+                            const WmiObject& inParams, WmiObject* outParams) {
   std::lock_guard lock(s_.mutex);
   auto finish = [&](HResult hr) {
     s_.Record("ExecMethod(" + objectPath + ", " + method + ") -> " + HrText(hr));

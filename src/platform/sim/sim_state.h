@@ -287,6 +287,13 @@ class AutomationSim final : public platform::Automation {
   platform::HResult CreateScriptControl(const std::string& progId,
                                         std::unique_ptr<platform::ScriptControl>* control) override;
 
+  // The query and the method call themselves, for the objects that already hold a connection
+  // (a services object, a running script): ExecQuery and ExecMethod above connect first, as the
+  // service's one-call helpers do, and take the time of the connection and the call.
+  platform::HResult Query(const std::string& nameSpace, const std::string& wql, std::vector<platform::WmiObject>* rows);
+  platform::HResult Call(const std::string& nameSpace, const std::string& objectPath, const std::string& method,
+                         const platform::WmiObject& inParams, platform::WmiObject* outParams);
+
  private:
   Machine::State& s_;
 };
