@@ -253,7 +253,7 @@ class WmiServicesSim final : public platform::WmiServices {
     std::lock_guard lock(s_.mutex);
     if (results != nullptr) results->reset();
     std::vector<WmiObject> rows;
-    HResult hr = automation_.Query(nameSpace_, wql, &rows);
+    HResult hr = automation_.RunQuery(nameSpace_, wql, &rows);
     if (platform::Succeeded(hr) && results != nullptr)
       *results = std::make_unique<WmiEnumeratorSim>(s_, std::move(rows));
     return hr;
@@ -262,7 +262,7 @@ class WmiServicesSim final : public platform::WmiServices {
                      WmiObject* outParams) override {
     s_.Delay("ExecMethod");
     static const WmiObject kNone;
-    return automation_.Call(nameSpace_, objectPath, method, inParams != nullptr ? *inParams : kNone,
+    return automation_.RunMethod(nameSpace_, objectPath, method, inParams != nullptr ? *inParams : kNone,
                                   outParams);
   }
 
@@ -331,10 +331,10 @@ HResult AutomationSim::ExecQuery(const std::string& nameSpace, const std::string
                                  std::vector<WmiObject>* rows) {
   s_.Delay("ConnectServer");
   s_.Delay("ExecQuery");
-  return Query(nameSpace, wql, rows);
+  return RunQuery(nameSpace, wql, rows);
 }
 
-HResult AutomationSim::Query(const std::string& nameSpace, const std::string& wql, std::vector<WmiObject>* rows) {
+HResult AutomationSim::RunQuery(const std::string& nameSpace, const std::string& wql, std::vector<WmiObject>* rows) {
   std::lock_guard lock(s_.mutex);
   auto finish = [&](HResult hr) {
     s_.Record("ExecQuery(" + nameSpace + ", " + wql + ") -> " + HrText(hr));
@@ -369,10 +369,10 @@ HResult AutomationSim::ExecMethod(const std::string& nameSpace, const std::strin
                                   WmiObject* outParams) {
   s_.Delay("ConnectServer");
   s_.Delay("ExecMethod");
-  return Call(nameSpace, objectPath, method, inParams, outParams);
+  return RunMethod(nameSpace, objectPath, method, inParams, outParams);
 }
 
-HResult AutomationSim::Call(const std::string& nameSpace, const std::string& objectPath, const std::string& method,
+HResult AutomationSim::RunMethod(const std::string& nameSpace, const std::string& objectPath, const std::string& method,
                             const WmiObject& inParams, WmiObject* outParams) {
   std::lock_guard lock(s_.mutex);
   auto finish = [&](HResult hr) {

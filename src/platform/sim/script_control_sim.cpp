@@ -421,7 +421,7 @@ class ScriptControlSim final : public platform::ScriptControl {
             return RuntimeError(kVbObjectRequired, VbHResult(kVbObjectRequired), st.line, "Object required");
           VbValue v;
           v.kind = VbValue::Collection;
-          HResult hr = automation_.Query("root\\cimv2", st.text, &v.rows);
+          HResult hr = automation_.RunQuery("root\\cimv2", st.text, &v.rows);
           if (!platform::Succeeded(hr)) return RuntimeError(hr, hr, st.line, "Query failed");
           locals[st.target] = std::move(v);
           break;
@@ -486,7 +486,7 @@ class ScriptControlSim final : public platform::ScriptControl {
           const std::string path =
               std::string(kConfigurationClass) + ".Index=" + std::to_string(object.object.at("Index").integer);
           WmiObject out;
-          HResult hr = automation_.Call("root\\cimv2", path, st.method, in, &out);
+          HResult hr = automation_.RunMethod("root\\cimv2", path, st.method, in, &out);
           if (!platform::Succeeded(hr)) return RuntimeError(hr, hr, st.line, "Method failed");
           VbValue result;
           auto rv = out.find("ReturnValue");

@@ -290,8 +290,8 @@ class AutomationSim final : public platform::Automation {
   // The query and the method call themselves, for the objects that already hold a connection
   // (a services object, a running script): ExecQuery and ExecMethod above connect first, as the
   // service's one-call helpers do, and take the time of the connection and the call.
-  platform::HResult Query(const std::string& nameSpace, const std::string& wql, std::vector<platform::WmiObject>* rows);
-  platform::HResult Call(const std::string& nameSpace, const std::string& objectPath, const std::string& method,
+  platform::HResult RunQuery(const std::string& nameSpace, const std::string& wql, std::vector<platform::WmiObject>* rows);
+  platform::HResult RunMethod(const std::string& nameSpace, const std::string& objectPath, const std::string& method,
                          const platform::WmiObject& inParams, platform::WmiObject* outParams);
 
  private:
