@@ -27,18 +27,28 @@ uint32_t ParseContextCell(const std::string& cell) {
   return static_cast<uint32_t>(value);
 }
 
-void DeleteSelectedAddresses(app::AppContext& context) {
-  if (!app::BeginChange(context)) return;
-  DeleteSelectedAddresses(context, app::SelectedTarget(context));
-  app::EndChange(context);
+namespace {
+
+// The selected rows and, of each, the kind, context and address cells, read in one call. The list
+// is not refilled before the deletion's refresh, so the cells stay those of the rows worked on.
+struct Selection {
+  std::vector<int> rows;
+  std::vector<std::vector<std::string>> cells;
+};
+enum { kKind, kContext, kAddress };
+
+Selection ReadSelection(app::AppContext& context) {
+  platform::Window& w = *context.window;
+  Selection selection;
+  selection.rows = w.SelectedRows(mw::kAddressList);
+  if (!selection.rows.empty()) selection.cells = w.CellsOf(mw::kAddressList, selection.rows, {6, 3, 1});
+  return selection;
 }
 
-void DeleteSelectedAddresses(app::AppContext& context, const app::ChangeTarget& target) {
-  platform::Window& w = *context.window;
+void DeleteRows(app::AppContext& context, const app::ChangeTarget& target, const Selection& selection) {
   app::SetBusy(context, true);
   app::AppendLog(context, "已经开始启用选中项目,请稍后...");
-  const std::vector<int> rows = w.SelectedRows(mw::kAddressList);
-  const int32_t selected = static_cast<int32_t>(rows.size());
+  const int32_t selected = static_cast<int32_t>(selection.rows.size());
   if (selected == 0) {
     app::AppendLog(context, "没有选中任何要启用的项目！");
     app::SetBusy(context, false);
@@ -49,11 +59,7 @@ void DeleteSelectedAddresses(app::AppContext& context, const app::ChangeTarget& 
   int32_t deleted = 0;
   int32_t failed = 0;
   const std::string ipKind = app::KindText(app::AddressKind::Ip);
-  // The kind, context and address cells of every selected row, read in one call. The list is not
-  // refilled before the refresh below, so the cells stay those of the rows being worked on.
-  enum { kKind, kContext, kAddress };
-  const std::vector<std::vector<std::string>> cells = w.CellsOf(mw::kAddressList, rows, {6, 3, 1});
-  for (const std::vector<std::string>& row : cells) {
+  for (const std::vector<std::string>& row : selection.cells) {
     // A close stops the loop before its next address; what was unbound is still stored below.
     if (app::ChangeMustStop(context)) break;
     if (row[kKind] == ipKind) {
@@ -78,6 +84,25 @@ void DeleteSelectedAddresses(app::AppContext& context, const app::ChangeTarget& 
                               text::Decimal(failed) + ".");
   StoreAddressList(context, target);
   app::SetBusy(context, false);
+}
+
+}  // namespace
+
+void DeleteSelectedAddresses(app::AppContext& context) {
+  if (!app::BeginChange(context)) return;
+  const app::ChangeTarget target = app::SelectedTarget(context);
+  // The busy state and the selection are taken here, on the window thread: a second command, or
+  // a click in the list, before the worker has started changes nothing.
+  app::SetBusy(context, true);
+  Selection selection = ReadSelection(context);
+  app::RunInBackground(context, [&context, target, selection = std::move(selection)] {
+    DeleteRows(context, target, selection);
+    app::EndChange(context);
+  });
+}
+
+void DeleteSelectedAddresses(app::AppContext& context, const app::ChangeTarget& target) {
+  DeleteRows(context, target, ReadSelection(context));
 }
 
 }  // namespace corvane::address_ops

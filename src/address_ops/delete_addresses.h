@@ -16,9 +16,11 @@ namespace corvane::address_ops {
 // are 32-bit unsigned, so values above 2147483647 are read in full.
 uint32_t ParseContextCell(const std::string& cell);
 
-// The menu item: deletes the selected rows' addresses from the selected adapter, refreshes, stores.
+// The menu item: takes the busy state and the selected rows at once, then a worker deletes their
+// addresses from the selected adapter, refreshes and stores.
 void DeleteSelectedAddresses(app::AppContext& context);
-// The same for an adapter fixed beforehand; the caller has registered the change.
+// The whole deletion on the calling thread, for an adapter fixed beforehand; the caller has
+// registered the change.
 void DeleteSelectedAddresses(app::AppContext& context, const app::ChangeTarget& target);
 
 }  // namespace corvane::address_ops

@@ -86,11 +86,21 @@ void RefreshAdapters(AppContext& context, bool endBusy) {
   AppendLog(context, "刷新显示完成.");
 }
 
+void StartRefresh(AppContext& context) {
+  // The busy state starts here, on the window thread, so that nothing else starts before the
+  // worker has; the worker keeps it until the refresh has ended.
+  SetBusy(context, true);
+  RunInBackground(context, [&context] { RefreshAdapters(context); });
+}
+
 void SelectAdapter(AppContext& context) {
   SetBusy(context, true);
   context.selectedAdapterIndex = CurrentAdapterIndex(context);
-  ShowSelectedAdapter(context);
-  SetBusy(context, false);
+  // The report asks the management service and the IP helper: a worker waits for them.
+  RunInBackground(context, [&context] {
+    ShowSelectedAdapter(context);
+    SetBusy(context, false);
+  });
 }
 
 void FillAddressList(AppContext& context, const AdapterSnapshot& snapshot) {

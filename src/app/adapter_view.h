@@ -21,7 +21,10 @@ void InitialAdapterFill(AppContext& context);
 // Enumerates again and keeps the selector's position where it still exists. An addition or
 // deletion keeps the busy state on (`endBusy` false) until its store has ended.
 void RefreshAdapters(AppContext& context, bool endBusy = true);
-// The user chose another adapter: shows it without enumerating again.
+// The refresh button: the busy state at once, the refresh on a worker.
+void StartRefresh(AppContext& context);
+// The user chose another adapter: the busy state at once, then a worker shows the adapter without
+// enumerating again.
 void SelectAdapter(AppContext& context);
 
 // Refills the address list for the selected adapter from the kinds whose boxes are checked: the

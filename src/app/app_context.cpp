@@ -11,6 +11,11 @@ std::shared_ptr<const AdapterSnapshot> AppContext::Enumerate() {
   return fresh;
 }
 
+void RunInBackground(AppContext& context, std::function<void()> work) {
+  auto shared = std::make_shared<std::function<void()>>(std::move(work));
+  if (!context.services.kernel.StartThread([shared] { (*shared)(); })) (*shared)();
+}
+
 bool ChangeGate::Enter() {
   std::lock_guard lock(mutex_);
   if (closing_) return false;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -54,6 +55,12 @@ class ChangeGate {
   int running_ = 0;
   bool closing_ = false;
 };
+
+class AppContext;
+
+// Runs `work` on a worker thread of its own, so that the window thread stays free to answer the
+// user while the work waits for the machine's services; where no thread can be had, here.
+void RunInBackground(AppContext& context, std::function<void()> work);
 
 class AppContext {
  public:

@@ -1,7 +1,9 @@
 #include "config/tcpip_dialog.h"
 
 #include "app/activity_log.h"
+#include "app/adapter_view.h"
 #include "app/app_context.h"
+#include "app/program_end.h"
 #include "app/window_layouts.h"
 #include "config/addressing_state.h"
 #include "config/management.h"
@@ -16,25 +18,13 @@ namespace {
 
 constexpr char kFallbackAlternateDns[] = "114.114.114.114";
 
-// Keeps OK disabled while the choice is applied, and closes the dialog whatever happens.
-class OkSequence {
- public:
-  explicit OkSequence(platform::Window& dialog) : dialog_(dialog) { dialog_.SetEnabled(td::kOk, false); }
-  ~OkSequence() {
-    try {
-      dialog_.SetEnabled(td::kOk, true);
-    } catch (...) {
-    }
-    try {
-      dialog_.Close();
-    } catch (...) {
-    }
-  }
-  OkSequence(const OkSequence&) = delete;
-  OkSequence& operator=(const OkSequence&) = delete;
-
- private:
-  platform::Window& dialog_;
+// The texts of the static path, taken from the dialog as OK is pressed.
+struct StaticFields {
+  std::string address;
+  std::string mask;
+  std::string gateway;
+  std::string preferredDns;
+  std::string alternateDns;
 };
 
 // One initialisation of the component object library on this thread for the span of an operation.
@@ -53,27 +43,81 @@ class Apartment {
   bool initialized_;
 };
 
+// What the start-up reads for the fields, away from the window thread.
+struct DialogFields {
+  std::string preferredDns;
+  std::string alternateDns;
+  std::string address;  // the adapter's last address and its mask; empty when it has none
+  std::string mask;
+  bool dhcp = false;
+  std::string gateway;
+};
+
+DialogFields ReadDialogFields(app::AppContext& context, const std::string& connectionName) {
+  DialogFields fields;
+  const app::AdapterContext adapter = context.adapterContext();
+  fields.preferredDns = adapter.preferredDns;
+  fields.alternateDns = adapter.alternateDns.empty() ? kFallbackAlternateDns : adapter.alternateDns;
+  // The adapter's last address: the entry of its list that has no successor.
+  const auto snapshot = context.snapshot.Load();
+  const int32_t selected = context.selectedAdapterIndex.load();
+  for (const auto& [address, row] : snapshot->table(app::AddressKind::Ip)) {
+    if (static_cast<int64_t>(row.adapterIndex) == selected && row.next == 0) {
+      fields.address = address;
+      fields.mask = row.mask;
+      break;
+    }
+  }
+  fields.dhcp = IsDhcpEnabledForConnection(context.services.ipHelper, context.services.kernel, connectionName) == 1;
+  RegistryAccess registry(context.services.registry);
+  fields.gateway =
+      ReadInterfaceGateway(registry, adapter.adapterName, fields.dhcp ? "DhcpDefaultGateway" : "DefaultGateway");
+  return fields;
+}
+
+void FillDialog(platform::Window& dialog, const DialogFields& fields) {
+  dialog.SetText(td::kPreferredDns, fields.preferredDns);
+  dialog.SetText(td::kAlternateDns, fields.alternateDns);
+  if (!fields.address.empty()) {
+    dialog.SetText(td::kIp, fields.address);
+    dialog.SetText(td::kMask, fields.mask);
+  }
+  dialog.SetChecked(td::kAutomatic, fields.dhcp);
+  dialog.SetChecked(td::kStatic, !fields.dhcp);
+  dialog.SetText(td::kGateway, fields.gateway);
+  SetStaticGroupEnabled(dialog, !fields.dhcp);
+  dialog.SetEnabled(td::kOk, true);
+}
+
 }  // namespace
 
 void OpenTcpipDialog(app::AppContext& context) {
   platform::Window* owner = context.window;
   if (owner == nullptr || !owner->IsMenuItemEnabled(mw::kMenuProperties)) return;
+  // While another operation holds the busy state the adapter shown may be changing under it (a
+  // choice of adapter, a refresh): the dialog waits until it has ended.
+  if (!owner->IsEnabled(mw::kRefreshButton)) return;
+  auto life = std::make_shared<DialogLife>();
   context.services.windows.OpenModal(app::TcpipDialogSpec(), owner,
-                                     [&context](platform::Window& dialog, const platform::Event& event) {
-                                       OnTcpipDialogEvent(context, dialog, event);
+                                     [&context, life](platform::Window& dialog, const platform::Event& event) {
+                                       OnTcpipDialogEvent(context, dialog, event, life);
                                      });
 }
 
-void OnTcpipDialogEvent(app::AppContext& context, platform::Window& dialog, const platform::Event& event) {
+void OnTcpipDialogEvent(app::AppContext& context, platform::Window& dialog, const platform::Event& event,
+                        const std::shared_ptr<DialogLife>& life) {
   try {
     switch (event.kind) {
       case platform::EventKind::Created:
-        InitTcpipDialog(context, dialog);
+        InitTcpipDialog(context, dialog, life);
+        break;
+      case platform::EventKind::Destroying:
+        life->open = false;
         break;
       case platform::EventKind::Clicked:
         if (event.control == td::kAutomatic) SetStaticGroupEnabled(dialog, false);
         if (event.control == td::kStatic) SetStaticGroupEnabled(dialog, true);
-        if (event.control == td::kOk) ConfirmTcpipDialog(context, dialog);
+        if (event.control == td::kOk) ConfirmTcpipDialog(context, dialog, life);
         break;
       default:
         break;
@@ -88,80 +132,81 @@ void SetStaticGroupEnabled(platform::Window& dialog, bool enabled) {
     dialog.SetEnabled(control, enabled);
 }
 
-void InitTcpipDialog(app::AppContext& context, platform::Window& dialog) {
-  // The walk of the address table below lets the window process its events: OK stays disabled
-  // until every field holds the adapter's values, so that an Enter typed ahead cannot confirm
-  // half-filled fields. Should the start-up fail, it stays disabled and the dialog can only be
-  // cancelled.
+void InitTcpipDialog(app::AppContext& context, platform::Window& dialog, const std::shared_ptr<DialogLife>& life) {
+  // OK stays disabled until every field holds the adapter's values, so that an Enter typed ahead
+  // cannot confirm half-filled fields. The values come from the IP helper and the registry, read
+  // by a worker; the window thread answers the user meanwhile. Should the start-up fail, OK stays
+  // disabled and the dialog can only be cancelled.
   dialog.SetEnabled(td::kOk, false);
-  const app::AdapterContext adapter = context.adapterContext();
-  dialog.SetText(td::kPreferredDns, adapter.preferredDns);
-  dialog.SetText(td::kAlternateDns, adapter.alternateDns.empty() ? kFallbackAlternateDns : adapter.alternateDns);
-
-  // The adapter's last address: the entry of its list that has no successor.
-  const auto snapshot = context.snapshot.Load();
-  const int32_t selected = context.selectedAdapterIndex.load();
-  for (const auto& [address, row] : snapshot->table(app::AddressKind::Ip)) {
-    if (static_cast<int64_t>(row.adapterIndex) == selected && row.next == 0) {
-      dialog.SetText(td::kIp, address);
-      dialog.SetText(td::kMask, row.mask);
-      break;
-    }
-    context.services.windows.ProcessPendingEvents();
-  }
-
   const std::string name = context.window != nullptr ? context.window->Text(mw::kSelector) : std::string();
-  const bool dhcp = IsDhcpEnabledForConnection(context.services.ipHelper, context.services.kernel, name) == 1;
-  dialog.SetChecked(td::kAutomatic, dhcp);
-  dialog.SetChecked(td::kStatic, !dhcp);
-  RegistryAccess registry(context.services.registry);
-  dialog.SetText(td::kGateway,
-                 ReadInterfaceGateway(registry, adapter.adapterName, dhcp ? "DhcpDefaultGateway" : "DefaultGateway"));
-  SetStaticGroupEnabled(dialog, !dhcp);
-  dialog.SetEnabled(td::kOk, true);
+  platform::Window* main = context.window;
+  app::RunInBackground(context, [&context, &dialog, life, name, main] {
+    const DialogFields fields = ReadDialogFields(context, name);
+    // On the window thread, where the dialog is destroyed: filled only while it is open.
+    if (main != nullptr) main->Invoke([&] {
+      if (life->open) FillDialog(dialog, fields);
+    });
+  });
 }
 
-void ConfirmTcpipDialog(app::AppContext& context, platform::Window& dialog) {
+void ConfirmTcpipDialog(app::AppContext& context, platform::Window& dialog, const std::shared_ptr<DialogLife>& life) {
   // OK is disabled while the start-up fills the fields and while a choice is applied; a press
   // that reaches the handler all the same (a command sent to the dialog) does nothing.
   if (!dialog.IsEnabled(td::kOk)) return;
-  platform::Automation& automation = context.services.automation;
-  platform::WindowSystem& windows = context.services.windows;
   platform::Window& main = *context.window;
-  if (dialog.IsChecked(td::kAutomatic)) {
-    OkSequence sequence(dialog);
-    DhcpOutcome outcome;
-    int result = 0;
-    {
-      Apartment apartment(automation);
-      result = EnableDhcpOnConnection(automation, windows, main.Text(mw::kSelector), &outcome);
-    }
-    app::AppendLog(context, DhcpLogLine(main.Text(mw::kSelector), result, outcome));
-  } else if (dialog.IsChecked(td::kStatic)) {
-    const std::string name = main.Text(mw::kSelector);
-    const std::string address = dialog.Text(td::kIp);
-    const std::string mask = dialog.Text(td::kMask);
-    const std::string gateway = dialog.Text(td::kGateway);
-    const std::string preferredDns = dialog.Text(td::kPreferredDns);
-    const std::string alternateDns = dialog.Text(td::kAlternateDns);
+  const std::string name = main.Text(mw::kSelector);
+  const bool dhcp = dialog.IsChecked(td::kAutomatic);
+  if (!dhcp && !dialog.IsChecked(td::kStatic)) return;
+  StaticFields values;
+  if (!dhcp) {
+    values.address = dialog.Text(td::kIp);
+    values.mask = dialog.Text(td::kMask);
+    values.gateway = dialog.Text(td::kGateway);
+    values.preferredDns = dialog.Text(td::kPreferredDns);
+    values.alternateDns = dialog.Text(td::kAlternateDns);
     // The script sets the address, the gateway and the DNS servers one after the other, and a
     // refused value would leave the others changed: every field is checked first.
-    const std::string refused = RefusedStaticFields(address, mask, gateway, preferredDns, alternateDns);
+    const std::string refused =
+        RefusedStaticFields(values.address, values.mask, values.gateway, values.preferredDns, values.alternateDns);
     if (!refused.empty()) {
       // The dialog stays open with what was typed, to be corrected: closed, the typed values would
       // be lost, and reopened it shows the adapter's present ones. Nothing was changed.
       app::AppendLog(context, RefusedValuesLogLine(name, refused));
       return;
     }
-    OkSequence sequence(dialog);
-    StaticOutcome outcome;
-    {
-      Apartment apartment(automation);
-      outcome = ApplyStaticConfiguration(automation, windows, name, address, mask, gateway, preferredDns,
-                                         alternateDns);
-    }
-    app::AppendLog(context, StaticLogLine(name, outcome));
   }
+  // A configuration change: a close of the main window waits for it, and nothing else that
+  // changes the adapter runs meanwhile. OK stays disabled until it has ended.
+  if (!app::BeginChange(context)) return;
+  dialog.SetEnabled(td::kOk, false);
+  app::SetBusy(context, true);
+  app::RunInBackground(context, [&context, &dialog, life, name, dhcp, values] {
+    platform::Automation& automation = context.services.automation;
+    platform::WindowSystem& windows = context.services.windows;
+    std::string line;
+    {
+      // The script control wants an apartment-threaded one: this thread's own.
+      Apartment apartment(automation);
+      if (dhcp) {
+        DhcpOutcome outcome;
+        const int result = EnableDhcpOnConnection(automation, windows, name, &outcome);
+        line = DhcpLogLine(name, result, outcome);
+      } else {
+        line = StaticLogLine(name, ApplyStaticConfiguration(automation, windows, name, values.address, values.mask,
+                                                            values.gateway, values.preferredDns,
+                                                            values.alternateDns));
+      }
+    }
+    app::AppendLog(context, line);
+    // The dialog closes when the choice has been applied, if the user has not closed it already.
+    context.window->Invoke([&] {
+      if (!life->open) return;
+      dialog.SetEnabled(td::kOk, true);
+      dialog.Close();
+    });
+    app::SetBusy(context, false);
+    app::EndChange(context);
+  });
 }
 
 }  // namespace corvane::config

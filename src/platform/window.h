@@ -124,6 +124,10 @@ class Window {
   virtual void SetTitle(const std::string& title) = 0;
   virtual std::string Title() = 0;
   virtual void Close() = 0;
+  // Runs `work` on the window's thread and waits for it (at once when called there); nothing runs
+  // once the window is gone. What `work` does is ordered with the window's events: a worker uses
+  // it to act on another window of that thread only while that one is still open.
+  virtual void Invoke(const std::function<void()>& work) = 0;
 
   // Text of any control; for an IP address control the dotted address, "" when it holds none.
   virtual void SetText(const std::string& control, const std::string& text) = 0;

@@ -90,7 +90,7 @@ void Application::OnMainWindowEvent(platform::Window& window, const platform::Ev
       c.services.kernel.TerminateOwnProcess(0);
       break;
     case platform::EventKind::Clicked:
-      if (event.control == mw::kRefreshButton) RefreshAdapters(c);
+      if (event.control == mw::kRefreshButton) StartRefresh(c);
       break;
     case platform::EventKind::ItemChosen:
       if (event.control == mw::kSelector) SelectAdapter(c);

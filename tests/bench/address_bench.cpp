@@ -115,6 +115,7 @@ void BM_DeleteAll(benchmark::State& state) {
     list.SelectRows(app::main_window::kAddressList, all);
     state.ResumeTiming();
     address_ops::DeleteSelectedAddresses(context);
+    program.machine.WaitForThreads();
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }

@@ -2,6 +2,7 @@
 #include "app/adapter_view.h"
 #include "app/stored_texts.h"
 
+#include <algorithm>
 #include <thread>
 
 #include "app_fixture.h"
@@ -151,6 +152,39 @@ TEST_F(AdapterViewTest, SelectingAnAdapterShowsItWithoutEnumeratingAgain) {
   ASSERT_EQ(ListRows().size(), 1u);
   EXPECT_EQ(ListRows()[0][1], "10.0.1.1");
   for (const auto& call : machine.Calls()) EXPECT_NE(call.rfind("GetAdaptersInfo", 0), 0u) << call;
+}
+
+// A choice, a refresh and a deletion wait for the services on a worker: the event returns at once
+// with the busy state on, and what the busy state excludes (another choice, a refresh, an
+// addition, the properties dialog, whose values the choice is changing) is refused until it ends.
+TEST_F(AdapterViewTest, SlowServiceCallsRunOnAWorkerUnderTheBusyState) {
+  AddAdapters(2);
+  StartApp();
+  windows.SetUserActionHook(nullptr);
+  machine.SetLatency("ExecQuery", 400);
+  for (int action = 0; action < 3; ++action) {
+    const size_t before = Log().size();
+    if (action == 0) ASSERT_TRUE(Main().ChooseItem(mw::kSelector, 0));
+    if (action == 1) ASSERT_TRUE(Main().Click(mw::kRefreshButton));
+    if (action == 2) {
+      Main().SelectRows(mw::kAddressList, {0});
+      ASSERT_TRUE(Main().ChooseMenuItem(mw::kMenuDelete));
+    }
+    EXPECT_TRUE(BusyControlsEnabled(false)) << action;
+    EXPECT_FALSE(Main().ChooseItem(mw::kSelector, 1));
+    EXPECT_FALSE(Main().Click(mw::kRefreshButton));
+    EXPECT_FALSE(Main().ChooseMenuItem(mw::kMenuAdd));
+    Main().SetMenuItemEnabled(mw::kMenuProperties, true);
+    Main().ChooseMenuItem(mw::kMenuProperties);
+    EXPECT_EQ(windows.topModal(), nullptr);
+    // The report's status query is still waiting: its lines are not there yet.
+    const Strings early = LogAfter(before);
+    EXPECT_EQ(std::count(early.begin(), early.end(), "连接1 最大传输单元1500."), 0) << action;
+    machine.WaitForThreads();
+    EXPECT_TRUE(BusyControlsEnabled(true));
+    const Strings after = LogAfter(before);
+    EXPECT_EQ(std::count(after.begin(), after.end(), "连接1 最大传输单元1500."), 1) << action;
+  }
 }
 
 TEST_F(AdapterViewTest, TheLogAfterARefreshEndsWithBannerReportLinesAndCompletion) {

@@ -105,6 +105,7 @@ class AddressOpsTest : public AppTest {
     platform::Services otherServices{other.ipHelper(),  other.router(),    other.registry(),
                                      other.automation(), other.sockets(),  other.clipboard(),
                                      other.internet(),   windows,          other.kernel()};
+    WaitAfterUserActions(windows, other);
     auto program = std::make_unique<program::Application>(otherServices);
     program->Start();
     other.WaitForThreads();

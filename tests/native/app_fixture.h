@@ -48,8 +48,18 @@ inline std::vector<std::string> ManyAddresses(int count) {
   return addresses;
 }
 
+// Lets every user action of the headless windows wait for the work it started, as a user waits
+// until the window is no longer busy (an action from a machine thread, such as a test's hook during
+// an operation, does not wait).
+inline void WaitAfterUserActions(headless::HeadlessWindowSystem& windows, sim::Machine& machine) {
+  windows.SetUserActionHook([&machine] {
+    if (!sim::Machine::InsideMachine()) machine.WaitForThreads();
+  });
+}
+
 class AppTest : public ::testing::Test {
  protected:
+  AppTest() { WaitAfterUserActions(windows, machine); }
   void TearDown() override {
     machine.WaitForThreads();
     if (windows.mainWindow() != nullptr) {

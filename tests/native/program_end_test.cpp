@@ -15,6 +15,7 @@ namespace aw = app::add_window;
 // interface key, and another adapter.
 struct Program {
   Program() {
+    WaitAfterUserActions(windows, machine);
     machine.AddAdapter(Ethernet(1, u"其他", {"10.1.0.1"}));
     machine.AddAdapter(Ethernet(4, u"本地连接", {"192.168.1.10", "192.168.1.11"}));
     machine.WriteInterfaceKey(4);

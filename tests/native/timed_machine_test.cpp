@@ -23,6 +23,8 @@ Strings RunScenario(bool timed) {
   std::unique_ptr<sim::Machine> machine = sim::MakeDemoMachine();
   machine->UseWindowsTimings(timed);
   headless::HeadlessWindowSystem windows;
+  // Each action is waited for, as a user waits until the window is no longer busy.
+  windows.SetUserActionHook([&machine] { machine->WaitForThreads(); });
   platform::Services services{machine->ipHelper(),  machine->router(),   machine->registry(),
                               machine->automation(), machine->sockets(), machine->clipboard(),
                               machine->internet(),   windows,            machine->kernel()};

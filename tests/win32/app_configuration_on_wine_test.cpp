@@ -151,7 +151,10 @@ class WineConfigurationProgram : public testing_wine::WineProgramTest {
     // report does for a connected adapter.
     Main().SetMenuItemEnabled(mw::kMenuProperties, true);
     if (!Main().ChooseMenuItem(mw::kMenuProperties)) return nullptr;
-    return windows.topModal();
+    headless::HeadlessWindow* dialog = windows.topModal();
+    // The start-up reads the fields on a worker; OK is enabled once they are in.
+    for (int i = 0; dialog != nullptr && i < 400 && !dialog->IsEnabled(td::kOk); ++i) Sleep(25);
+    return dialog;
   }
 };
 

@@ -406,6 +406,27 @@ TEST_F(UserScenario, ChoosingAnotherAdapterRefreshingAndTheKindBoxes) {
   });
 }
 
+// With a management service that takes a second for each query, choosing an adapter waits for
+// it on a worker: meanwhile the window answers at once and shows the busy state.
+TEST_F(UserScenario, TheWindowAnswersWhileASlowAdapterChoiceWaitsForTheService) {
+  machine->SetLatency("ExecQuery", 1000);
+  AsUser([&] {
+    HWND combo = Control(mw::kSelector);
+    SendMessageW(combo, CB_SETCURSEL, 1, 0);
+    PostMessageW(MainHandle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(combo));
+    ASSERT_TRUE(WaitFor([&] { return !Main().IsEnabled(mw::kSelector); }, 3000));
+    for (int i = 0; i < 5; ++i) {
+      DWORD_PTR answer = 0;
+      EXPECT_NE(SendMessageTimeoutW(MainHandle(), WM_NULL, 0, 0, SMTO_NORMAL, 250, &answer), 0) << i;
+      Sleep(50);
+    }
+    EXPECT_FALSE(Logged("无线网络连接 最大传输单元1500.")) << "the report did not wait for the service";
+    ASSERT_TRUE(WaitFor([&] { return Idle() && Logged("无线网络连接 最大传输单元1500."); }, 15000));
+    EXPECT_NE(Main().Text(mw::kReport).find("Realtek RTL8188EU"), std::string::npos);
+  });
+}
+
 TEST_F(UserScenario, AddingARangeWithoutAndWithTheOccupancyQuery) {
   AsUser([&] {
     AddThroughTheWindow("192.168.1.{30-32}", false);

@@ -22,6 +22,9 @@ namespace corvane::testing_wine {
 class WineProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The program's workers run on real threads: each user action waits until the window is no
+    // longer busy, as a user does.
+    windows.SetUserActionHook([this] { WaitUntilNotBusy(); });
     program = std::make_unique<program::Application>(services);
     program->Start();
     WaitUntilIdle();
@@ -38,6 +41,11 @@ class WineProgramTest : public ::testing::Test {
       Sleep(25);
     }
     FAIL() << "the start-up fill did not end";
+  }
+
+  void WaitUntilNotBusy() {
+    namespace mw = app::main_window;
+    for (int i = 0; i < 800 && !Main().IsEnabled(mw::kRefreshButton); ++i) Sleep(25);
   }
 
   headless::HeadlessWindow& Main() { return *windows.mainWindow(); }

@@ -56,8 +56,18 @@ std::string HeadlessWindow::Title() {
 }
 
 void HeadlessWindow::Close() {
-  std::lock_guard lock(mutex_);
-  closed_ = true;
+  {
+    std::lock_guard lock(mutex_);
+    if (closed_) return;
+    closed_ = true;
+  }
+  // A modal window is destroyed as it closes, as a Win32 one is; the main window is not (its end
+  // is the process's).
+  if (!main_) Raise(Event{EventKind::Destroying, "", 0});
+}
+
+void HeadlessWindow::Invoke(const std::function<void()>& work) {
+  if (!closed()) work();
 }
 
 void HeadlessWindow::SetText(const std::string& control, const std::string& text) {
@@ -331,7 +341,6 @@ void HeadlessWindow::SendSystemCommand(uintptr_t command, intptr_t lParam) {
     if (main_) {
       Raise(Event{EventKind::CloseRequested, "", 0});
     } else {
-      Raise(Event{EventKind::Destroying, "", 0});
       Close();
     }
   }
@@ -355,6 +364,7 @@ bool HeadlessWindow::Click(const std::string& control) {
     }
   }
   Raise(Event{EventKind::Clicked, control, 0});
+  if (system_ != nullptr) system_->AfterUserAction();
   return true;
 }
 
@@ -367,6 +377,7 @@ bool HeadlessWindow::ChooseItem(const std::string& combo, int position) {
     c->current = position;
   }
   Raise(Event{EventKind::ItemChosen, combo, position});
+  if (system_ != nullptr) system_->AfterUserAction();
   return true;
 }
 
@@ -377,6 +388,7 @@ bool HeadlessWindow::RightClick(const std::string& control) {
     if (closed_ || c == nullptr || !c->enabled) return false;
   }
   Raise(Event{EventKind::RightClicked, control, 0});
+  if (system_ != nullptr) system_->AfterUserAction();
   return true;
 }
 
@@ -387,6 +399,7 @@ bool HeadlessWindow::ClickColumn(const std::string& list, int column) {
     if (closed_ || c == nullptr || !c->enabled) return false;
   }
   Raise(Event{EventKind::ColumnClicked, list, column});
+  if (system_ != nullptr) system_->AfterUserAction();
   return true;
 }
 
@@ -397,6 +410,7 @@ bool HeadlessWindow::PressMouse(const std::string& link) {
     if (closed_ || c == nullptr || !c->enabled) return false;
   }
   Raise(Event{EventKind::MouseDown, link, 0});
+  if (system_ != nullptr) system_->AfterUserAction();
   return true;
 }
 
@@ -407,6 +421,7 @@ bool HeadlessWindow::ChooseMenuItem(const std::string& item) {
     if (closed_ || it == menuItems_.end() || !it->second) return false;
   }
   Raise(Event{EventKind::MenuChosen, item, 0});
+  if (system_ != nullptr) system_->AfterUserAction();
   return true;
 }
 
@@ -419,6 +434,7 @@ bool HeadlessWindow::ChooseSystemCommand(int commandId) {
     if (closed_ || it == systemMenu_.end()) return false;
   }
   SendSystemCommand(static_cast<uintptr_t>(commandId), 0);
+  if (system_ != nullptr) system_->AfterUserAction();
   return true;
 }
 
@@ -428,6 +444,7 @@ bool HeadlessWindow::CloseByUser() {
     if (closed_) return false;
   }
   SendSystemCommand(platform::kScClose, 0);
+  if (system_ != nullptr) system_->AfterUserAction();
   return true;
 }
 
@@ -439,6 +456,7 @@ bool HeadlessWindow::SendCommand(uintptr_t wParam, intptr_t lParam) {
     filter = filter_;
   }
   if (filter) filter(*this, platform::WindowMessage{platform::kWmCommand, wParam, lParam});
+  if (system_ != nullptr) system_->AfterUserAction();
   return true;
 }
 
@@ -515,6 +533,7 @@ platform::Window* HeadlessWindowSystem::CreateMainWindow(const platform::WindowS
     std::lock_guard lock(mutex_);
     windows_.push_back(std::make_unique<HeadlessWindow>(layout, std::move(handler), true));
     window = windows_.back().get();
+    window->system_ = this;
     main_ = window;
   }
   window->Raise(Event{EventKind::Created, "", 0});
@@ -528,8 +547,23 @@ void HeadlessWindowSystem::OpenModal(const platform::WindowSpec& layout, platfor
     std::lock_guard lock(mutex_);
     windows_.push_back(std::make_unique<HeadlessWindow>(layout, std::move(handler)));
     window = windows_.back().get();
+    window->system_ = this;
   }
   window->Raise(Event{EventKind::Created, "", 0});
+}
+
+void HeadlessWindowSystem::SetUserActionHook(std::function<void()> hook) {
+  std::lock_guard lock(mutex_);
+  userActionHook_ = std::move(hook);
+}
+
+void HeadlessWindowSystem::AfterUserAction() {
+  std::function<void()> hook;
+  {
+    std::lock_guard lock(mutex_);
+    hook = userActionHook_;
+  }
+  if (hook) hook();
 }
 
 void HeadlessWindowSystem::ProcessPendingEvents() {

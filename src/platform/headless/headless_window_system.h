@@ -16,15 +16,21 @@ namespace corvane::headless {
 
 class HeadlessWindowSystem;
 
+class HeadlessWindowSystem;
+
 class HeadlessWindow : public platform::Window {
  public:
   HeadlessWindow(platform::WindowSpec layout, platform::EventHandler handler, bool main = false);
+  friend class HeadlessWindowSystem;
 
   // platform::Window
   const platform::WindowSpec& Layout() const override { return spec_; }
   void SetTitle(const std::string& title) override;
   std::string Title() override;
   void Close() override;
+  // Headless windows have no thread of their own: the work runs on the caller's, while the window
+  // is open.
+  void Invoke(const std::function<void()>& work) override;
   void SetText(const std::string& control, const std::string& text) override;
   std::string Text(const std::string& control) override;
   void SetEnabled(const std::string& control, bool enabled) override;
@@ -128,6 +134,7 @@ class HeadlessWindow : public platform::Window {
   std::string title_;
   bool closed_ = false;
   bool main_ = false;  // the main window asks its handler before it closes
+  HeadlessWindowSystem* system_ = nullptr;  // set once, as the system creates the window
   std::map<std::string, Control> controls_;
   std::map<std::string, bool> menuItems_;
   std::string lastPopup_;
@@ -175,6 +182,11 @@ class HeadlessWindowSystem : public platform::WindowSystem {
   int mainWindowLookups();
   // Runs on every ProcessPendingEvents call: lets a test act "while the window processes events".
   void SetPendingEventsHook(std::function<void()> hook);
+  // Runs after every user action (a click, a choice, a menu item, a close) once its handler has
+  // returned: lets a test wait for the work the action started, as a user waits until the window
+  // is no longer busy.
+  void SetUserActionHook(std::function<void()> hook);
+  void AfterUserAction();
 
  private:
   std::mutex mutex_;
@@ -187,6 +199,7 @@ class HeadlessWindowSystem : public platform::WindowSystem {
   int pendingRounds_ = 0;
   int mainWindowLookups_ = 0;
   std::function<void()> hook_;
+  std::function<void()> userActionHook_;
 };
 
 }  // namespace corvane::headless

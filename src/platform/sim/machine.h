@@ -169,6 +169,9 @@ class Machine {
 
   // Threads started through the kernel service: wait until all have ended.
   void WaitForThreads();
+  // True on a thread a simulated kernel started (of any machine) and inside a call observer: a
+  // test's hook that runs there must not wait for the machine's threads.
+  static bool InsideMachine();
 
   // --- observing the machine ---
   // The exit code of TerminateOwnProcess, if it was called. The process has ended then: see

@@ -168,6 +168,14 @@ platform::ClockSettings KernelSim::Clock() {
   return s_.clock;
 }
 
+namespace {
+thread_local bool t_machineThread = false;
+}  // namespace
+
+thread_local int t_observerDepth = 0;
+
+bool Machine::InsideMachine() { return t_machineThread || t_observerDepth > 0; }
+
 bool KernelSim::StartThread(std::function<void()> body) {
   {
     std::lock_guard lock(s_.mutex);
@@ -183,6 +191,7 @@ bool KernelSim::StartThread(std::function<void()> body) {
   }
   Machine::State* state = &s_;
   std::thread([state, body = std::move(body)]() mutable {
+    t_machineThread = true;
     {
       // The body and everything it holds are gone before the machine learns that the thread ended.
       std::function<void()> run = std::move(body);

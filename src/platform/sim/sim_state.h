@@ -96,6 +96,9 @@ class ClipboardSim;
 class InternetSim;
 class KernelSim;
 
+// How deep this thread is in call observers (see Machine::InsideMachine).
+extern thread_local int t_observerDepth;
+
 struct Machine::State {
   State();
   ~State();
@@ -182,6 +185,7 @@ struct Machine::State {
   std::unique_ptr<KernelSim> kernel;
 
   // --- used with the lock held ---
+  // The observer runs with the machine's lock held: what it does must not wait for other threads.
   void Record(std::string call) {
     if (ended) return;
     calls.push_back(call);
@@ -189,7 +193,9 @@ struct Machine::State {
     // A copy: the observer may call the machine, which records further calls.
     if (callObserver) {
       auto observer = callObserver;
+      ++t_observerDepth;
       observer(call);
+      --t_observerDepth;
     }
   }
   // Takes the next injected failure of `operation`, if any. After the end of the process every

@@ -101,6 +101,7 @@ class Win32Window final : public platform::Window {
   void SetTitle(const std::string& title) override;
   std::string Title() override;
   void Close() override;
+  void Invoke(const std::function<void()>& work) override { Run(work); }
   void SetText(const std::string& control, const std::string& text) override;
   std::string Text(const std::string& control) override;
   void SetEnabled(const std::string& control, bool enabled) override;
