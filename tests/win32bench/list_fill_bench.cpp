@@ -5,8 +5,8 @@
 //                 enumerating) until the list holds all n rows and the report's log lines are
 //                 written; "window" is the part until the main window is up, "after" the rest
 //                 (each the best of the runs on its own, so they need not add up to the total);
-//   refresh       a click on "刷新", which refills the list on the window thread, until its
-//                 handler returns with the rows and the log lines in place;
+//   refresh       a click on "刷新", whose worker refills the list, until the refresh has ended
+//                 with the rows and the log lines in place;
 //   bare insert   the same rows inserted on the window thread with drawing off into an ordinary
 //                 list view in the program's list's place (the program's list is virtual), one
 //                 LVM_INSERTITEMW and six LVM_SETITEMTEXTW per row from texts converted beforehand:
@@ -175,10 +175,12 @@ bool RunOnce(platform::WindowSystem& windows, int n, Sample* sample) {
     return false;
   }
 
-  // --- refresh: the click's handler runs the whole refresh on this (the window) thread ---
+  // --- refresh: the click's handler starts the refresh on a worker, which hands its results to
+  // this (the window) thread; it has ended when the busy state is off and its last line logged ---
   Pump();
   const Clock::time_point clicked = Clock::now();
   SendMessageW(refresh, BM_CLICK, 0, 0);
+  PumpUntil([&] { return IsWindowEnabled(refresh) && LastLogLine(log).find("刷新显示完成.") != std::string::npos; });
   sample->refresh = MillisecondsSince(clicked);
   // The first fill's figure includes the drawing the window thread does between the worker's
   // calls; the refresh's handler returns before any. For comparison: the refresh until drawn.
