@@ -10,14 +10,15 @@ target_link_libraries(corvane_win32
     iphlpapi ws2_32 ole32 oleaut32 wbemuuid uuid advapi32 user32 gdi32 comctl32 comdlg32
     shell32 shlwapi wininet mprapi)
 
-# The program's icon: drawn as a text image (res/corvane_icon.xpm), made into a .ico of 48, 32
-# and 16 pixels by ImageMagick (Debian package imagemagick, installed by the scripts).
+# The program's icon: drawn as a text image (res/corvane_icon.xpm), made into a .ico by ImageMagick
+# (Debian package imagemagick, installed by the scripts) in the sizes the title bar, the taskbar
+# and Explorer ask for at 100 to 200 % scaling: 16, 20, 24, 32, 40, 48, 64 and 256 pixels.
 find_program(CORVANE_IMAGEMAGICK NAMES convert magick REQUIRED)
 set(CORVANE_ICON ${CMAKE_BINARY_DIR}/corvane.ico)
 add_custom_command(
   OUTPUT ${CORVANE_ICON}
   COMMAND ${CORVANE_IMAGEMAGICK} ${PROJECT_SOURCE_DIR}/res/corvane_icon.xpm
-          -define icon:auto-resize=48,32,16 ${CORVANE_ICON}
+          -define icon:auto-resize=256,64,48,40,32,24,20,16 ${CORVANE_ICON}
   DEPENDS ${PROJECT_SOURCE_DIR}/res/corvane_icon.xpm
   COMMENT "Making corvane.ico"
   VERBATIM)
