@@ -104,12 +104,12 @@ HFONT Win32Window::FontFor(const ControlSpec& layout) {
 
 void Win32Window::SetControlFont(HWND control, const ControlSpec& layout) {
   HFONT font = FontFor(layout);
-  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   // The four fields of an IP address control are edit boxes of their own, which not every
   // system's control passes its font on to.
   if (layout.kind == ControlKind::IpAddress)
     for (HWND field = GetWindow(control, GW_CHILD); field != nullptr; field = GetWindow(field, GW_HWNDNEXT))
-      SendMessageW(field, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+      SendMessageW(field, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 }
 
 void Win32Window::CreateControls() {
