@@ -17,8 +17,12 @@ find_program(CORVANE_IMAGEMAGICK NAMES convert magick REQUIRED)
 set(CORVANE_ICON ${CMAKE_BINARY_DIR}/corvane.ico)
 add_custom_command(
   OUTPUT ${CORVANE_ICON}
+  # 64 and 256 are whole multiples of the 32-pixel drawing: its pixels repeated, sharp; the sizes
+  # between are resampled.
   COMMAND ${CORVANE_IMAGEMAGICK} ${PROJECT_SOURCE_DIR}/res/corvane_icon.xpm
-          -define icon:auto-resize=256,64,48,40,32,24,20,16 ${CORVANE_ICON}
+          ( -clone 0 -scale 256x256 ) ( -clone 0 -scale 64x64 ) ( -clone 0 -resize 48x48 )
+          ( -clone 0 -resize 40x40 ) ( -clone 0 ) ( -clone 0 -resize 24x24 ) ( -clone 0 -resize 20x20 )
+          ( -clone 0 -resize 16x16 ) -delete 0 ${CORVANE_ICON}
   DEPENDS ${PROJECT_SOURCE_DIR}/res/corvane_icon.xpm
   COMMENT "Making corvane.ico"
   VERBATIM)
