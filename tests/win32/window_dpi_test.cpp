@@ -10,10 +10,8 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "app/window_layouts.h"
 #include "platform/win32/win_text.h"
