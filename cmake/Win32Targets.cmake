@@ -10,14 +10,19 @@ target_link_libraries(corvane_win32
     iphlpapi ws2_32 ole32 oleaut32 wbemuuid uuid advapi32 user32 gdi32 comctl32 comdlg32
     shell32 shlwapi wininet mprapi)
 
-# The program's icon: drawn as a text image (res/corvane_icon.xpm), made into a .ico of 48, 32
-# and 16 pixels by ImageMagick (Debian package imagemagick, installed by the scripts).
+# The program's icon: drawn as a text image (res/corvane_icon.xpm), made into a .ico by ImageMagick
+# (Debian package imagemagick, installed by the scripts) in the sizes the title bar, the taskbar
+# and Explorer ask for at 100 to 200 % scaling: 16, 20, 24, 32, 40, 48, 64 and 256 pixels.
 find_program(CORVANE_IMAGEMAGICK NAMES convert magick REQUIRED)
 set(CORVANE_ICON ${CMAKE_BINARY_DIR}/corvane.ico)
 add_custom_command(
   OUTPUT ${CORVANE_ICON}
+  # 64 and 256 are whole multiples of the 32-pixel drawing: its pixels repeated, sharp; the sizes
+  # between are resampled.
   COMMAND ${CORVANE_IMAGEMAGICK} ${PROJECT_SOURCE_DIR}/res/corvane_icon.xpm
-          -define icon:auto-resize=48,32,16 ${CORVANE_ICON}
+          ( -clone 0 -scale 256x256 ) ( -clone 0 -scale 64x64 ) ( -clone 0 -resize 48x48 )
+          ( -clone 0 -resize 40x40 ) ( -clone 0 ) ( -clone 0 -resize 24x24 ) ( -clone 0 -resize 20x20 )
+          ( -clone 0 -resize 16x16 ) -delete 0 ${CORVANE_ICON}
   DEPENDS ${PROJECT_SOURCE_DIR}/res/corvane_icon.xpm
   COMMENT "Making corvane.ico"
   VERBATIM)

@@ -1,5 +1,6 @@
 // One window of the Win32 window system, shared by the files that implement it:
 //   window_create.cpp     the window class, creation from a layout, destruction
+//   window_dpi.cpp        the layout at the window's DPI, laid out again when the DPI changes
 //   window_procedure.cpp  the window procedure, events, running work on the window thread
 //   window_controls.cpp   the control operations of platform::Window
 //   window_list.cpp       the list views: rows held by the window, shown on demand
@@ -165,8 +166,20 @@ class Win32Window final : public platform::Window {
 
   void CreateControls();
   void CreateMenus();
+  // The control's font at the window's DPI.
   HFONT FontFor(const ControlSpec& layout);
+  // Gives the control its font (an IP address control's fields too).
+  void SetControlFont(HWND control, const ControlSpec& layout);
+  // Where the control is in the window's client area, in the layout's 96-DPI units.
   POINT PositionOf(const ControlSpec& layout) const;
+  // The window's outer rectangle (screen) and a control's (client area) at `dpi`: the layout's
+  // 96-DPI values scaled; at 96 DPI the layout's values as they are.
+  RECT WindowRectAt(UINT dpi) const;
+  RECT ControlRectAt(const ControlSpec& layout, UINT dpi) const;
+  int Scaled(int value) const;
+  // WM_DPICHANGED: the window takes `suggested` (screen, at the new DPI) and lays its controls,
+  // fonts and list columns out again for `dpi`.
+  void OnDpiChanged(UINT dpi, const RECT* suggested);
   // Runs `work` on the window thread and waits for it; nothing when the window is gone.
   void Run(const std::function<void()>& work);
   // The private message on the window thread: runs the call when it is one of the pending ones.
@@ -188,7 +201,6 @@ class Win32Window final : public platform::Window {
   // Filled by Create() and unchanged afterwards, so any thread may look names up.
   std::map<std::string, Control> controls_;
   std::unordered_map<HWND, const Control*> byHandle_;
-  std::map<std::string, ui::ScopedFont> fonts_;
   std::vector<ui::ScopedBrush> brushes_;
   std::map<std::string, ui::ScopedMenu> menus_;
   std::map<std::string, MenuItem> menuItems_;
@@ -199,6 +211,10 @@ class Win32Window final : public platform::Window {
   std::unordered_set<const InvokeCall*> pending_;
   // Window thread only.
   std::unordered_map<HWND, ListRows> lists_;
+  // The resolution the window is laid out for, and its fonts at that resolution.
+  UINT dpi_ = 96;
+  std::map<std::string, ui::ScopedFont> fonts_;
+  DWORD style_ = 0;
   std::set<WPARAM> systemCommands_;
   platform::MessageFilter filter_;
   WNDPROC previousProcedure_ = nullptr;

@@ -10,14 +10,9 @@
 
 namespace corvane::win32::ui {
 
-HFONT CreatePointFont(const std::wstring& face, int points, BYTE charset) {
-  int dpi = 96;
-  if (HDC screen = GetDC(nullptr)) {
-    dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-  }
+HFONT CreatePointFont(const std::wstring& face, int points, BYTE charset, UINT dpi) {
   LOGFONTW lf{};
-  lf.lfHeight = -MulDiv(points, dpi, 72);
+  lf.lfHeight = -MulDiv(points, static_cast<int>(dpi), 72);
   lf.lfWeight = FW_NORMAL;
   lf.lfCharSet = charset;
   lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
@@ -138,6 +133,19 @@ void InsertColumn(HWND list, int column, const std::wstring& title, int width) {
   col.iSubItem = column;
   col.pszText = const_cast<wchar_t*>(title.c_str());
   SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&col));
+}
+
+int ColumnCount(HWND list) {
+  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  return header == nullptr ? 0 : static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+}
+
+int ColumnWidth(HWND list, int column) {
+  return static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0));
+}
+
+void SetColumnWidth(HWND list, int column, int width) {
+  SendMessageW(list, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), MAKELPARAM(width, 0));
 }
 
 void DeleteAll(HWND list) { SendMessageW(list, LVM_DELETEALLITEMS, 0, 0); }

@@ -11,9 +11,9 @@
 
 namespace corvane::win32::ui {
 
-// A font of `points` at the screen's resolution; `charset` GB2312_CHARSET lets the font mapper
-// fall back to a Chinese face when the named one is missing.
-HFONT CreatePointFont(const std::wstring& face, int points, BYTE charset);
+// A font of `points` for a window at `dpi`; `charset` GB2312_CHARSET lets the font mapper fall
+// back to a Chinese face when the named one is missing.
+HFONT CreatePointFont(const std::wstring& face, int points, BYTE charset, UINT dpi);
 
 std::wstring WindowText(HWND hwnd);
 
@@ -59,6 +59,9 @@ void Clear(HWND combo);
 
 namespace listview {
 void InsertColumn(HWND list, int column, const std::wstring& title, int width);
+int ColumnCount(HWND list);
+int ColumnWidth(HWND list, int column);
+void SetColumnWidth(HWND list, int column, int width);
 void DeleteAll(HWND list);
 // The rows the control has selected, ascending.
 std::vector<int> Selected(HWND list);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/win32/win_controls.h"
+#include "platform/win32/win_dpi.h"
 #include "platform/win32/win_text.h"
 
 namespace corvane::win32::detail {
@@ -52,12 +53,22 @@ Win32Window::~Win32Window() {
 bool Win32Window::Create() {
   RegisterWindowClass();
   thread_ = GetCurrentThreadId();
-  DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
-  if (!modal_) style |= WS_MINIMIZEBOX;
+  style_ = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+  if (!modal_) style_ |= WS_MINIMIZEBOX;
+  // Made at the system DPI; on a monitor of another one it takes that monitor's size at once.
+  dpi_ = ui::SystemDpi();
+  const RECT outer = WindowRectAt(dpi_);
   // The procedure finds this object through the creation parameter (WM_NCCREATE).
-  HWND hwnd = CreateWindowExW(0, kWindowClass, ui::WideFromGbk(spec_.caption).c_str(), style, spec_.x, spec_.y,
-                              spec_.width, spec_.height, owner_, nullptr, GetModuleHandleW(nullptr), this);
+  HWND hwnd = CreateWindowExW(0, kWindowClass, ui::WideFromGbk(spec_.caption).c_str(), style_, outer.left, outer.top,
+                              outer.right - outer.left, outer.bottom - outer.top, owner_, nullptr,
+                              GetModuleHandleW(nullptr), this);
   if (hwnd == nullptr) return false;
+  if (const UINT dpi = ui::DpiOfWindow(hwnd); dpi != dpi_) {
+    dpi_ = dpi;
+    const RECT resized = WindowRectAt(dpi_);
+    SetWindowPos(hwnd, nullptr, resized.left, resized.top, resized.right - resized.left, resized.bottom - resized.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   CreateControls();
   CreateMenus();
   ShowWindow(hwnd, SW_SHOW);
@@ -83,11 +94,22 @@ HFONT Win32Window::FontFor(const ControlSpec& layout) {
   if (it == fonts_.end()) {
     // A named face is a Chinese one: asking for its character set keeps the mapper on Chinese
     // faces where the named one is missing.
-    HFONT font = layout.font.empty() ? ui::CreatePointFont(kDefaultFace, points, DEFAULT_CHARSET)
-                                   : ui::CreatePointFont(ui::WideFromGbk(layout.font), points, GB2312_CHARSET);
+    HFONT font = layout.font.empty()
+                     ? ui::CreatePointFont(kDefaultFace, points, DEFAULT_CHARSET, dpi_)
+                     : ui::CreatePointFont(ui::WideFromGbk(layout.font), points, GB2312_CHARSET, dpi_);
     it = fonts_.emplace(key, ui::ScopedFont(font)).first;
   }
   return it->second.Get();
+}
+
+void Win32Window::SetControlFont(HWND control, const ControlSpec& layout) {
+  HFONT font = FontFor(layout);
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  // The four fields of an IP address control are edit boxes of their own, which not every
+  // system's control passes its font on to.
+  if (layout.kind == ControlKind::IpAddress)
+    for (HWND field = GetWindow(control, GW_CHILD); field != nullptr; field = GetWindow(field, GW_HWNDNEXT))
+      SendMessageW(field, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 }
 
 void Win32Window::CreateControls() {
@@ -96,8 +118,7 @@ void Win32Window::CreateControls() {
   int id = kFirstControlId;
   const ControlSpec* previous = nullptr;
   for (const ControlSpec& layout : spec_.controls) {
-    const POINT at = PositionOf(layout);
-    int height = layout.height;
+    const RECT at = ControlRectAt(layout, dpi_);
     DWORD style = WS_CHILD | WS_VISIBLE;
     DWORD exStyle = 0;
     const wchar_t* className = WC_STATICW;
@@ -131,7 +152,6 @@ void Win32Window::CreateControls() {
       case ControlKind::ComboBox:
         className = WC_COMBOBOXW;
         style |= CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
-        if (height < kDroppedComboHeight) height = kDroppedComboHeight;
         break;
       case ControlKind::Edit:
         className = WC_EDITW;
@@ -160,12 +180,13 @@ void Win32Window::CreateControls() {
     const bool textAtCreation = layout.kind != ControlKind::IpAddress && layout.kind != ControlKind::ComboBox &&
                                 layout.kind != ControlKind::ListView;
     const std::wstring text = textAtCreation ? ui::WideFromGbk(layout.text) : std::wstring();
-    HWND control = CreateWindowExW(exStyle, className, text.c_str(), style, at.x, at.y, layout.width, height, window,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    HWND control = CreateWindowExW(exStyle, className, text.c_str(), style, at.left, at.top, at.right - at.left,
+                                   at.bottom - at.top, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                   instance, nullptr);
     ++id;
     previous = &layout;
     if (control == nullptr) continue;
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(layout)), FALSE);
+    SetControlFont(control, layout);
 
     Control entry;
     entry.layout = &layout;
@@ -192,7 +213,8 @@ void Win32Window::CreateControls() {
         const DWORD extended = LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES;
         SendMessageW(control, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
         int column = 0;
-        for (const auto& c : layout.columns) ui::listview::InsertColumn(control, column++, ui::WideFromGbk(c.title), c.width);
+        for (const auto& c : layout.columns)
+          ui::listview::InsertColumn(control, column++, ui::WideFromGbk(c.title), Scaled(c.width));
         lists_[control];
         break;
       }

@@ -64,6 +64,11 @@ LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       }
       break;
     }
+    case WM_DPICHANGED:
+      // The new resolution in both words of wParam (the same for x and y), the rectangle the
+      // system suggests at it in lParam.
+      OnDpiChanged(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+      return 0;
     case DM_GETDEFID:
       // Asked by the dialog navigation when the user presses Enter.
       if (defaultButtonId_ != 0) return MAKELRESULT(defaultButtonId_, DC_HASDEFID);
