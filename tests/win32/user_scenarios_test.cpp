@@ -120,6 +120,14 @@ bool WaitFor(const std::function<bool()>& condition, int milliseconds = 10000) {
   return condition();
 }
 
+// The window thread has taken a click: its keyboard focus is on `control`. Keys typed before that
+// would go to the control that had the focus when they were sent.
+bool HasFocus(HWND control) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  return GetGUIThreadInfo(GetWindowThreadProcessId(control, nullptr), &info) && info.hwndFocus == control;
+}
+
 // Saves the whole screen as a bitmap file.
 void SaveScreen(const std::string& path) {
   const int width = GetSystemMetrics(SM_CXSCREEN);
@@ -217,6 +225,9 @@ class UserScenario : public ::testing::Test {
     std::atomic<bool> done{false};
     std::thread user([&] {
       script();
+      // A part that failed half-way may leave a window or a menu open, whose loop would hold the
+      // window thread: closed.
+      if (::testing::Test::HasFailure()) CloseWhatIsOpen();
       done = true;
     });
     Pump([&] { return done.load(); }, milliseconds);
@@ -227,6 +238,18 @@ class UserScenario : public ::testing::Test {
       Pump([&] { return done.load(); }, 10000);
     }
     user.join();
+  }
+
+  void CloseWhatIsOpen() {
+    if (FindWindowW(L"#32768", nullptr) != nullptr) Press(VK_ESCAPE);
+    HWND main = MainHandle();
+    EnumThreadWindows(
+        GetWindowThreadProcessId(main, nullptr),
+        [](HWND hwnd, LPARAM mainWindow) {
+          if (hwnd != reinterpret_cast<HWND>(mainWindow) && IsWindowVisible(hwnd)) PostMessageW(hwnd, WM_CLOSE, 0, 0);
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(main));
   }
 
   platform::Window& Main() { return *program->context().window; }
@@ -284,8 +307,20 @@ class UserScenario : public ::testing::Test {
     RECT item{};
     ASSERT_TRUE(WaitFor([&] { return FindWindowW(L"#32768", nullptr) != nullptr; })) << "no pop-up menu";
     ASSERT_TRUE(WaitFor([&] { return GetMenuItemRect(nullptr, menu, static_cast<UINT>(position), &item) != FALSE; }));
-    MoveMouse(POINT{(item.left + item.right) / 2, (item.top + item.bottom) / 2});
-    Settle();
+    // Clicked once the menu tracks the mouse: the item under it is highlighted. A move that came
+    // before the menu was tracking is made again, a pixel aside.
+    const POINT centre{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+    LONG aside = 0;
+    const bool lit = WaitFor([&] {
+      MoveMouse(POINT{centre.x + aside, centre.y});
+      aside ^= 1;
+      return (GetMenuState(menu, static_cast<UINT>(position), MF_BYPOSITION) & MF_HILITE) != 0;
+    });
+    if (!lit) {
+      // Closed, so that the window thread is not left in the menu's loop.
+      Press(VK_ESCAPE);
+      FAIL() << "the menu item was not highlighted";
+    }
     INPUT press[2]{};
     press[0].type = press[1].type = INPUT_MOUSE;
     press[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
@@ -346,7 +381,15 @@ class UserScenario : public ::testing::Test {
     ChooseListMenuItem(2);  // 添加 IP-地址
     HWND add = AddWindow();
     ASSERT_NE(add, nullptr) << "the add window did not open";
-    ClickAt(AddControl(add, aw::kAddresses));
+    // Found as it is created: the user types once it is shown and active.
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(add) && GetForegroundWindow() == add; })) << "not active";
+    // Clicked again, as a user would, when the first click did not give the box the focus.
+    HWND box = AddControl(add, aw::kAddresses);
+    for (int click = 0; click < 5 && !HasFocus(box); ++click) {
+      ClickAt(box);
+      WaitFor([&] { return HasFocus(box); }, 1000);
+    }
+    ASSERT_TRUE(HasFocus(box)) << "the clicks did not reach the box";
     Type(lines);
     const bool checked = SendMessageW(AddControl(add, aw::kOccupancyQuery), BM_GETCHECK, 0, 0) == BST_CHECKED;
     if (checked != occupancyQuery) ClickAt(AddControl(add, aw::kOccupancyQuery), 8);
@@ -538,7 +581,7 @@ TEST_F(UserScenario, ThePropertiesDialogSwitchesToDhcpToAStaticAddressAndBackWit
 
     // Automatic addressing with the mouse, confirmed with Enter.
     ClickAt(DialogControl(dialog, td::kAutomatic), 8);
-    EXPECT_FALSE(IsWindowEnabled(DialogControl(dialog, td::kIp)));
+    EXPECT_TRUE(WaitFor([&] { return !IsWindowEnabled(DialogControl(dialog, td::kIp)); }));
     EXPECT_TRUE(IsWindowEnabled(DialogControl(dialog, td::kPreferredDnsLabel)));
     Press(VK_RETURN);
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); })) << "Enter did not confirm";
@@ -552,7 +595,7 @@ TEST_F(UserScenario, ThePropertiesDialogSwitchesToDhcpToAStaticAddressAndBackWit
     EXPECT_EQ(SendMessageW(DialogControl(dialog, td::kAutomatic), BM_GETCHECK, 0, 0), BST_CHECKED);
     EXPECT_FALSE(IsWindowEnabled(DialogControl(dialog, td::kGateway)));
     ClickAt(DialogControl(dialog, td::kStatic), 8);
-    ASSERT_TRUE(IsWindowEnabled(DialogControl(dialog, td::kIp)));
+    ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(DialogControl(dialog, td::kIp)) != FALSE; }));
     ClickAt(DialogControl(dialog, td::kIp), 10);
     const char* const fields[] = {td::kIp, td::kMask, td::kGateway, td::kPreferredDns, td::kAlternateDns};
     const char* const values[] = {"192.168.1.50", "255.255.255.0", "192.168.1.1", "223.5.5.5", "114.114.114.114"};

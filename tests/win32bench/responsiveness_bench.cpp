@@ -43,6 +43,7 @@
 #include "app/window_layouts.h"
 #include "bench/bench_adapter.h"
 #include "platform/sim/machine.h"
+#include "platform/win32/win_controls.h"
 #include "platform/win32/win_text.h"
 #include "platform/win32/window_system.h"
 #include "platform/win32/window_system_native.h"
@@ -155,8 +156,17 @@ bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs = 120000) {
   return true;
 }
 
-HWND FindCaptioned(const char* caption) {
-  return FindWindowW(nullptr, win32::ui::WideFromGbk(caption).c_str());
+// A window once it is shown (its controls are made before), found by its caption.
+HWND FindShown(const char* caption) {
+  HWND found = FindWindowW(nullptr, win32::ui::WideFromGbk(caption).c_str());
+  return found != nullptr && IsWindowVisible(found) ? found : nullptr;
+}
+
+// A control of a window by its place in the layout: the window system numbers them from 1000.
+HWND ControlOf(HWND window, const platform::WindowSpec& layout, const char* name) {
+  for (size_t i = 0; i < layout.controls.size(); ++i)
+    if (layout.controls[i].name == name) return GetDlgItem(window, 1000 + static_cast<int>(i));
+  return nullptr;
 }
 
 struct Figures {
@@ -292,14 +302,13 @@ bool RunOnce(platform::WindowSystem& windows, Probe& probe, std::vector<Figures>
       begin();
       PostMessageW(hwnd, WM_COMMAND, win32::NativeMenuCommandId(*main, mw::kMenuAdd), 0);
       HWND addHwnd = nullptr;
-      if (!WaitFor([&] { return (addHwnd = FindCaptioned(aw::kCaption)) != nullptr && IsWindowVisible(addHwnd); }))
-        return fail("opening the add window");
+      if (!WaitFor([&] { return (addHwnd = FindShown(aw::kCaption)) != nullptr; })) return fail("opening the add window");
       platform::Window* add = win32::NativeWindowFromHandle(addHwnd);
       if (add == nullptr) return fail("finding the add window");
       add->SetText(aw::kAddresses, query ? "10.200.2.{1-254}" : "10.200.1.{1-254}");
       add->SetText(aw::kMask, "255.255.255.0");
       add->SetChecked(aw::kOccupancyQuery, query);
-      PostMessageW(win32::NativeControlHandle(*add, aw::kConfirm), BM_CLICK, 0, 0);
+      PostMessageW(ControlOf(addHwnd, app::AddWindowSpec(), aw::kConfirm), BM_CLICK, 0, 0);
       if (!WaitFor([&] { return !IsWindow(addHwnd) && idle(); })) return fail("the addition");
       end();
     }
@@ -309,19 +318,27 @@ bool RunOnce(platform::WindowSystem& windows, Probe& probe, std::vector<Figures>
     HWND dialogHwnd = nullptr;
     HWND okHwnd = nullptr;
     if (!WaitFor([&] {
-          if (dialogHwnd == nullptr) dialogHwnd = FindCaptioned(td::kCaption);
+          if (dialogHwnd == nullptr) dialogHwnd = FindShown(td::kCaption);
           if (dialogHwnd == nullptr) return false;
-          platform::Window* dialog = win32::NativeWindowFromHandle(dialogHwnd);
-          if (dialog == nullptr) return false;
-          okHwnd = win32::NativeControlHandle(*dialog, td::kOk);
-          return okHwnd != nullptr && IsWindowEnabled(okHwnd);
+          // Ready when its start-up has filled the IP field and enabled OK again (the window is
+          // shown before the start-up disables OK).
+          okHwnd = ControlOf(dialogHwnd, app::TcpipDialogSpec(), td::kOk);
+          HWND ip = ControlOf(dialogHwnd, app::TcpipDialogSpec(), td::kIp);
+          return okHwnd != nullptr && IsWindowEnabled(okHwnd) && !win32::ui::ipaddress::Text(ip).empty();
         }))
       return fail("the dialog's start-up");
     end();
 
     begin();
     PostMessageW(okHwnd, BM_CLICK, 0, 0);
-    if (!WaitFor([&] { return !IsWindow(dialogHwnd) && idle(); })) return fail("the dialog's OK");
+    if (!WaitFor([&] { return !IsWindow(dialogHwnd) && idle(); }, 20000)) {
+      wchar_t title[128] = {};
+      GetWindowTextW(dialogHwnd, title, 128);
+      std::fprintf(stderr, "dialog %p: window %d, visible %d, enabled OK %d, title %s\n", static_cast<void*>(dialogHwnd),
+                   IsWindow(dialogHwnd), IsWindowVisible(dialogHwnd), IsWindowEnabled(okHwnd),
+                   win32::ui::GbkFromWide(title).c_str());
+      return fail("the dialog's OK");
+    }
     end();
     return true;
   };
