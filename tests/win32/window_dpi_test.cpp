@@ -17,9 +17,12 @@
 #include "platform/win32/win_text.h"
 #include "platform/win32/window_system.h"
 #include "platform/win32/window_system_native.h"
+#include "real_windows.h"
 
 namespace corvane {
 namespace {
+
+using testing_wine::RectInParent;
 
 using platform::ControlKind;
 using platform::ControlSpec;
@@ -42,12 +45,6 @@ SIZE FrameAt(UINT dpi) {
   RECT f{0, 0, 0, 0};
   User32<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi")(&f, kStyle, FALSE, 0, dpi);
   return SIZE{f.right - f.left, f.bottom - f.top};
-}
-RECT RectInParent(HWND control) {
-  RECT rect{};
-  GetWindowRect(control, &rect);
-  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
-  return rect;
 }
 LONG FontHeight(HWND control) {
   LOGFONTW font{};
@@ -112,19 +109,8 @@ void ExpectLayoutAt(platform::Window& window, const WindowSpec& layout, UINT dpi
   }
 }
 
-class WineDpiLayout : public ::testing::Test {
+class WineDpiLayout : public testing_wine::RealMainWindowTest {
  protected:
-  void SetUp() override {
-    system_ = win32::MakeWindowSystem();
-    main_ = system_->CreateMainWindow(app::MainWindowSpec(), [](platform::Window&, const Event&) {});
-    ASSERT_NE(main_, nullptr);
-  }
-  void TearDown() override {
-    system_.reset();
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    }
-  }
   void ExpectModalLayout(const WindowSpec& layout) {
     bool opened = false;
     system_->OpenModal(layout, main_, [&](platform::Window& window, const Event& event) {
@@ -136,8 +122,6 @@ class WineDpiLayout : public ::testing::Test {
     EXPECT_TRUE(opened);
   }
 
-  std::unique_ptr<platform::WindowSystem> system_;
-  platform::Window* main_ = nullptr;
 };
 
 TEST_F(WineDpiLayout, EveryWindowAndControlAtItsLayoutTimesTheScale) {
@@ -190,7 +174,8 @@ DWORD RunLayoutTestsAt(DWORD dpi) {
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=WineDpiLayout.* --gtest_brief=1";
   SetEnvironmentVariableA(kDpiVariable, std::to_string(dpi).c_str());
-  STARTUPINFOW startup{sizeof startup};
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
   DWORD code = static_cast<DWORD>(-1);
   if (CreateProcessW(self, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {

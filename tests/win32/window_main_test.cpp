@@ -18,9 +18,12 @@
 #include "platform/win32/win_text.h"
 #include "platform/win32/window_system.h"
 #include "platform/win32/window_system_native.h"
+#include "real_windows.h"
 
 namespace corvane {
 namespace {
+
+using testing_wine::RectInParent;
 
 namespace mw = app::main_window;
 using platform::ControlKind;
@@ -39,14 +42,6 @@ std::wstring ClassOf(HWND hwnd) {
   wchar_t buffer[64] = {};
   GetClassNameW(hwnd, buffer, 64);
   return buffer;
-}
-
-// The control's rectangle in the client coordinates of its parent window.
-RECT RectInParent(HWND control) {
-  RECT rect{};
-  GetWindowRect(control, &rect);
-  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
-  return rect;
 }
 
 class WineMainWindow : public ::testing::Test {

@@ -16,9 +16,12 @@
 #include "platform/win32/win_text.h"
 #include "platform/win32/window_system.h"
 #include "platform/win32/window_system_native.h"
+#include "real_windows.h"
 
 namespace corvane {
 namespace {
+
+using testing_wine::RectInParent;
 
 namespace aw = app::add_window;
 using platform::ControlKind;
@@ -26,31 +29,13 @@ using platform::ControlSpec;
 using platform::Event;
 using platform::EventKind;
 
-RECT RectInParent(HWND control) {
-  RECT rect{};
-  GetWindowRect(control, &rect);
-  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
-  return rect;
-}
-
-class WineModalWindow : public ::testing::Test {
+class WineModalWindow : public testing_wine::RealMainWindowTest {
  protected:
   void SetUp() override {
-    system_ = win32::MakeWindowSystem();
-    main_ = system_->CreateMainWindow(app::MainWindowSpec(), [](platform::Window&, const Event&) {});
-    ASSERT_NE(main_, nullptr);
-    mainHwnd_ = win32::NativeWindowHandle(*main_);
+    RealMainWindowTest::SetUp();
+    if (main_ != nullptr) mainHwnd_ = win32::NativeWindowHandle(*main_);
   }
 
-  void TearDown() override {
-    system_.reset();
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    }
-  }
-
-  std::unique_ptr<platform::WindowSystem> system_;
-  platform::Window* main_ = nullptr;
   HWND mainHwnd_ = nullptr;
 };
 

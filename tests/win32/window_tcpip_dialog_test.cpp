@@ -12,9 +12,12 @@
 #include "app/window_layouts.h"
 #include "platform/win32/window_system.h"
 #include "platform/win32/window_system_native.h"
+#include "real_windows.h"
 
 namespace corvane {
 namespace {
+
+using testing_wine::RectInParent;
 
 namespace td = app::tcpip_dialog;
 using platform::ControlKind;
@@ -22,26 +25,8 @@ using platform::Event;
 using platform::EventKind;
 using Strings = std::vector<std::string>;
 
-RECT RectInParent(HWND control) {
-  RECT rect{};
-  GetWindowRect(control, &rect);
-  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
-  return rect;
-}
-
-class WineTcpipDialog : public ::testing::Test {
+class WineTcpipDialog : public testing_wine::RealMainWindowTest {
  protected:
-  void SetUp() override {
-    system_ = win32::MakeWindowSystem();
-    main_ = system_->CreateMainWindow(app::MainWindowSpec(), [](platform::Window&, const Event&) {});
-    ASSERT_NE(main_, nullptr);
-  }
-  void TearDown() override {
-    system_.reset();
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    }
-  }
   // Opens the dialog, runs `body` once it exists and closes it.
   void WithDialog(const std::function<void(platform::Window&)>& body) {
     system_->OpenModal(app::TcpipDialogSpec(), main_, [&](platform::Window& window, const Event& event) {
@@ -51,8 +36,6 @@ class WineTcpipDialog : public ::testing::Test {
     });
   }
 
-  std::unique_ptr<platform::WindowSystem> system_;
-  platform::Window* main_ = nullptr;
 };
 
 TEST_F(WineTcpipDialog, LayoutPutsEveryControlAtItsPositionInsideItsGroupBox) {
