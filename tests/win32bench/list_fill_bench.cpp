@@ -38,6 +38,7 @@
 #include "program/application.h"
 #include "app/window_layouts.h"
 #include "bench/bench_adapter.h"
+#include "win32bench/log_box.h"
 #include "platform/sim/machine.h"
 #include "platform/win32/win_text.h"
 #include "platform/win32/window_system.h"
@@ -47,6 +48,7 @@ namespace {
 
 using namespace corvane;
 namespace mw = app::main_window;
+using bench::LastLogLine;
 using Clock = std::chrono::steady_clock;
 
 double MillisecondsSince(Clock::time_point start) {
@@ -73,21 +75,6 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 600000) {
     if (GetTickCount() - start > timeoutMs) return false;
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
   }
-}
-
-std::wstring WindowText(HWND hwnd) {
-  const int length = GetWindowTextLengthW(hwnd);
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  text.resize(static_cast<size_t>(GetWindowTextW(hwnd, text.data(), length + 1)));
-  return text;
-}
-
-// The last line of the log box.
-std::string LastLogLine(HWND log) {
-  std::wstring text = WindowText(log);
-  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
-  const size_t start = text.rfind(L'\n');
-  return win32::ui::GbkFromWide(start == std::wstring::npos ? text : text.substr(start + 1));
 }
 
 int RowCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }

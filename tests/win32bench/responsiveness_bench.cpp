@@ -42,6 +42,7 @@
 #include "app/app_context.h"
 #include "app/window_layouts.h"
 #include "bench/bench_adapter.h"
+#include "win32bench/log_box.h"
 #include "platform/sim/machine.h"
 #include "platform/win32/win_controls.h"
 #include "platform/win32/win_text.h"
@@ -53,6 +54,7 @@ namespace {
 
 using namespace corvane;
 namespace mw = app::main_window;
+using bench::LastLogLine;
 namespace aw = app::add_window;
 namespace td = app::tcpip_dialog;
 using Clock = std::chrono::steady_clock;
@@ -132,20 +134,6 @@ void StopProbe(Probe& probe) {
 }
 
 // --- reading the windows from the driver thread (every call is answered by the window thread) ---
-
-std::wstring WindowText(HWND hwnd) {
-  const int length = GetWindowTextLengthW(hwnd);
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  text.resize(static_cast<size_t>(GetWindowTextW(hwnd, text.data(), length + 1)));
-  return text;
-}
-
-std::string LastLogLine(HWND log) {
-  std::wstring text = WindowText(log);
-  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
-  const size_t start = text.rfind(L'\n');
-  return win32::ui::GbkFromWide(start == std::wstring::npos ? text : text.substr(start + 1));
-}
 
 bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs = 120000) {
   const DWORD start = GetTickCount();
