@@ -1,5 +1,7 @@
 #include "config/tcpip_dialog.h"
 
+#include <utility>
+
 #include "app/activity_log.h"
 #include "app/adapter_view.h"
 #include "app/app_context.h"
@@ -17,6 +19,40 @@ namespace mw = app::main_window;
 namespace {
 
 constexpr char kFallbackAlternateDns[] = "114.114.114.114";
+
+// Ends an apply whatever happens in it, as its last step: the dialog, if the user has not closed
+// it already, gets OK back and closes; the busy state ends; the change is over, so that a close
+// of the main window that waits for it goes on.
+class ApplyEnd {
+ public:
+  ApplyEnd(app::AppContext& context, platform::Window& dialog, std::shared_ptr<DialogLife> life)
+      : context_(context), dialog_(dialog), life_(std::move(life)) {}
+  ~ApplyEnd() {
+    try {
+      context_.window->Invoke([&] {
+        if (!life_->open) return;
+        dialog_.SetEnabled(td::kOk, true);
+        dialog_.Close();
+      });
+    } catch (...) {
+    }
+    try {
+      app::SetBusy(context_, false);
+    } catch (...) {
+    }
+    try {
+      app::EndChange(context_);
+    } catch (...) {
+    }
+  }
+  ApplyEnd(const ApplyEnd&) = delete;
+  ApplyEnd& operator=(const ApplyEnd&) = delete;
+
+ private:
+  app::AppContext& context_;
+  platform::Window& dialog_;
+  std::shared_ptr<DialogLife> life_;
+};
 
 // The texts of the static path, taken from the dialog as OK is pressed.
 struct StaticFields {
@@ -181,6 +217,7 @@ void ConfirmTcpipDialog(app::AppContext& context, platform::Window& dialog, cons
   dialog.SetEnabled(td::kOk, false);
   app::SetBusy(context, true);
   app::RunInBackground(context, [&context, &dialog, life, name, dhcp, values] {
+    const ApplyEnd end(context, dialog, life);
     platform::Automation& automation = context.services.automation;
     platform::WindowSystem& windows = context.services.windows;
     std::string line;
@@ -198,14 +235,6 @@ void ConfirmTcpipDialog(app::AppContext& context, platform::Window& dialog, cons
       }
     }
     app::AppendLog(context, line);
-    // The dialog closes when the choice has been applied, if the user has not closed it already.
-    context.window->Invoke([&] {
-      if (!life->open) return;
-      dialog.SetEnabled(td::kOk, true);
-      dialog.Close();
-    });
-    app::SetBusy(context, false);
-    app::EndChange(context);
   });
 }
 
