@@ -483,7 +483,7 @@ TEST_F(DialogTest, DhcpOnAndBackToStaticWithTheLogLinesAndTheStateAfterARefresh)
   ASSERT_NE(dialog, nullptr);
   ASSERT_TRUE(dialog->Click(td::kAutomatic));
   ASSERT_TRUE(dialog->Click(td::kOk));
-  EXPECT_TRUE(dialog->closed());
+  EXPECT_FALSE(windows.IsOpen(dialog));
   EXPECT_EQ(LogAfter(before), Strings{"本地连接 修改为自动获取IP成功."});
   EXPECT_EQ(machine.Adapters()[0].dhcpEnabled, 1u);
   EXPECT_EQ(machine.AutomationInitializations(), 0);
@@ -498,7 +498,7 @@ TEST_F(DialogTest, DhcpOnAndBackToStaticWithTheLogLinesAndTheStateAfterARefresh)
   ASSERT_TRUE(dialog->Type(td::kPreferredDns, "8.8.8.8"));
   ASSERT_TRUE(dialog->Type(td::kAlternateDns, "8.8.4.4"));
   ASSERT_TRUE(dialog->Click(td::kOk));
-  EXPECT_TRUE(dialog->closed());
+  EXPECT_FALSE(windows.IsOpen(dialog));
   EXPECT_EQ(LogAfter(before + 1), Strings{"本地连接 修改为静态IP成功."});
   EXPECT_EQ(machine.AutomationInitializations(), 0);
 
@@ -530,7 +530,7 @@ TEST_F(DialogTest, ScriptErrorsAreLoggedAndTheDialogCloses) {
   ASSERT_NE(dialog, nullptr);
   machine.FailNext("ExecMethod", 0x80041003u);  // WBEM_E_ACCESS_DENIED
   ASSERT_TRUE(dialog->Click(td::kOk));
-  EXPECT_TRUE(dialog->closed());
+  EXPECT_FALSE(windows.IsOpen(dialog));
   EXPECT_EQ(LogAfter(before + 1), Strings{"本地连接 修改为静态IP失败！脚本错误-2147217405,行13."});
 
   // The adapter disappeared meanwhile: nothing is configured on any other adapter.
@@ -538,14 +538,14 @@ TEST_F(DialogTest, ScriptErrorsAreLoggedAndTheDialogCloses) {
   ASSERT_NE(dialog, nullptr);
   machine.ChangeAdapter(11, [](sim::SimAdapter& a) { a.connectionName = u"改名"; });
   ASSERT_TRUE(dialog->Click(td::kOk));
-  EXPECT_TRUE(dialog->closed());
+  EXPECT_FALSE(windows.IsOpen(dialog));
   EXPECT_EQ(LogAfter(before + 2), Strings{"本地连接 修改为静态IP失败！未找到该网卡."});
 
   dialog = OpenDialog();
   ASSERT_NE(dialog, nullptr);
   ASSERT_TRUE(dialog->Click(td::kAutomatic));
   ASSERT_TRUE(dialog->Click(td::kOk));
-  EXPECT_TRUE(dialog->closed());
+  EXPECT_FALSE(windows.IsOpen(dialog));
   EXPECT_EQ(LogAfter(before + 3), Strings{"本地连接 修改为自动获取IP失败！未找到该网卡."});
   EXPECT_EQ(machine.AutomationInitializations(), 0);
 }
@@ -568,7 +568,7 @@ TEST_F(DialogTest, AFailedLookupAndAnAdapterWithoutTcpipAreLoggedAsSuchOnBothPat
     if (operation != nullptr) machine.FailNext(operation, code);
     const size_t before = Log().size();
     dialog->Click(td::kOk);
-    EXPECT_TRUE(dialog->closed());
+    EXPECT_FALSE(windows.IsOpen(dialog));
     std::string lines;
     for (const std::string& line : LogAfter(before)) lines += (lines.empty() ? "" : "|") + line;
     return lines;
@@ -627,7 +627,7 @@ TEST_F(DialogTest, AnUnusableAddressOrMaskChangesNothingAndAUsableOneStillApplie
     ASSERT_TRUE(dialog->Click(td::kOk));
     EXPECT_EQ(machine.Calls(), Strings{});
     EXPECT_EQ(LogAfter(before), Strings{std::string("本地连接 修改为静态IP失败！") + c.wrong + "无效,未做任何修改."});
-    EXPECT_FALSE(dialog->closed());
+    EXPECT_TRUE(windows.IsOpen(dialog));
   }
   EXPECT_EQ(ConfigurationOf(machine.Adapters()[0]), configured);
 
@@ -637,7 +637,7 @@ TEST_F(DialogTest, AnUnusableAddressOrMaskChangesNothingAndAUsableOneStillApplie
   ASSERT_TRUE(dialog->Type(td::kPreferredDns, "8.8.8.8"));
   const size_t before = Log().size();
   ASSERT_TRUE(dialog->Click(td::kOk));
-  EXPECT_TRUE(dialog->closed());
+  EXPECT_FALSE(windows.IsOpen(dialog));
   EXPECT_EQ(LogAfter(before), Strings{"本地连接 修改为静态IP成功."});
   EXPECT_EQ(ConfigurationOf(machine.Adapters()[0]),
             (Strings{"dhcp 0", "ip 192.168.1.11/255.255.255.128", "gateway 192.168.1.1", "dns 8.8.8.8",
@@ -669,7 +669,7 @@ TEST_F(DialogTest, OkDoesNothingUntilTheStartUpHasFilledEveryField) {
   ASSERT_GT(rounds, 0);
   EXPECT_FALSE(okAtCalls.empty());
   EXPECT_EQ(std::count(okAtCalls.begin(), okAtCalls.end(), true), 0);
-  EXPECT_FALSE(dialog->closed());
+  EXPECT_TRUE(windows.IsOpen(dialog));
   EXPECT_EQ(LogAfter(before), Strings{});
   EXPECT_EQ(ConfigurationOf(machine.Adapters()[0]), configured);
 
@@ -710,8 +710,7 @@ TEST_F(DialogTest, OkIsDisabledWhileTheChoiceIsApplied) {
   ASSERT_TRUE(dialog->Click(td::kOk));
   EXPECT_FALSE(watched.okEnabled.empty());
   for (bool enabled : watched.okEnabled) EXPECT_FALSE(enabled);
-  EXPECT_TRUE(dialog->closed());
-  EXPECT_TRUE(dialog->IsEnabled(td::kOk));
+  EXPECT_FALSE(windows.IsOpen(dialog));
 }
 
 }  // namespace

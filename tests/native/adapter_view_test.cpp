@@ -46,7 +46,7 @@ TEST_F(AdapterViewTest, TheFirstFillRunsBusyWithTheFourControlsDisabled) {
   const std::thread::id testThread = std::this_thread::get_id();
   std::vector<bool> disabled;
   machine.SetCallObserver([&](const std::string& call) {
-    if (std::this_thread::get_id() != testThread && windows.mainWindow() != nullptr &&
+    if (std::this_thread::get_id() != testThread && !windows.OnWindowThread() && windows.mainWindow() != nullptr &&
         call.rfind("Internet", 0) != 0 && call.rfind("CreateThread", 0) != 0)
       disabled.push_back(BusyControlsEnabled(false));
   });

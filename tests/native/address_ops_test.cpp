@@ -36,10 +36,10 @@ class AddressOpsTest : public AppTest {
     w->Type(aw::kAddresses, lines);
     if (mask) w->Type(aw::kMask, *mask);
     if (occupancy) w->Click(aw::kOccupancyQuery);
+    EXPECT_EQ(w->unknownNames(), Strings{});
     ASSERT_TRUE(w->Click(aw::kConfirm));
     machine.WaitForThreads();
-    EXPECT_TRUE(w->closed());
-    EXPECT_EQ(w->unknownNames(), Strings{});
+    EXPECT_FALSE(windows.IsOpen(w));
   }
 
   Strings AddressesOf(uint32_t index) {

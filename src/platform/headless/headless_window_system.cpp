@@ -1,6 +1,9 @@
 #include "platform/headless/headless_window_system.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 
 #include "platform/ip_field.h"
 
@@ -46,510 +49,727 @@ HeadlessWindow::Control* HeadlessWindow::FindOfKind(const std::string& name, Con
 }
 
 void HeadlessWindow::SetTitle(const std::string& title) {
-  std::lock_guard lock(mutex_);
-  title_ = title;
+  return OnThread([&]() -> void {
+    std::lock_guard lock(mutex_);
+    title_ = title;
+  });
 }
 
 std::string HeadlessWindow::Title() {
-  std::lock_guard lock(mutex_);
-  return title_;
+  return OnThread([&]() -> std::string {
+    std::lock_guard lock(mutex_);
+    return title_;
+  });
 }
 
 void HeadlessWindow::Close() {
-  {
-    std::lock_guard lock(mutex_);
-    if (closed_) return;
-    closed_ = true;
-  }
-  // A modal window is destroyed as it closes, as a Win32 one is; the main window is not (its end
-  // is the process's).
-  if (!main_) Raise(Event{EventKind::Destroying, "", 0});
+  OnThread([&] {
+    {
+      std::lock_guard lock(mutex_);
+      if (closed_) return;
+      closed_ = true;
+    }
+    // A modal window is destroyed as it closes, as a Win32 one is, and freed once the window
+    // thread is done with what it is doing; the main window is not (its end is the process's).
+    if (main_) return;
+    Raise(Event{EventKind::Destroying, "", 0});
+    if (system_ != nullptr) system_->Retire(this);
+  });
 }
 
 void HeadlessWindow::Invoke(const std::function<void()>& work) {
-  if (!closed()) work();
+  OnThread([&] {
+    if (!closed()) work();
+  });
 }
 
 void HeadlessWindow::SetText(const std::string& control, const std::string& text) {
-  std::lock_guard lock(mutex_);
-  Control* c = Find(control);
-  if (c == nullptr) return;
-  if (c->layout.kind == ControlKind::IpAddress) {
-    c->text = platform::ipfield::FormatForRead(platform::ipfield::ParseForWrite(text));
-    return;
-  }
-  c->text = text;
+  return OnThread([&]() -> void {
+    std::lock_guard lock(mutex_);
+    Control* c = Find(control);
+    if (c == nullptr) return;
+    if (c->layout.kind == ControlKind::IpAddress) {
+      c->text = platform::ipfield::FormatForRead(platform::ipfield::ParseForWrite(text));
+      return;
+    }
+    c->text = text;
+  });
 }
 
 std::string HeadlessWindow::Text(const std::string& control) {
-  std::lock_guard lock(mutex_);
-  Control* c = Find(control);
-  if (c == nullptr) return {};
-  if (c->layout.kind == ControlKind::ComboBox) {
-    return c->current >= 0 && c->current < static_cast<int>(c->items.size()) ? c->items[c->current].text : "";
-  }
-  return c->text;
+  return OnThread([&]() -> std::string {
+    std::lock_guard lock(mutex_);
+    Control* c = Find(control);
+    if (c == nullptr) return {};
+    if (c->layout.kind == ControlKind::ComboBox) {
+      return c->current >= 0 && c->current < static_cast<int>(c->items.size()) ? c->items[c->current].text : "";
+    }
+    return c->text;
+  });
 }
 
 void HeadlessWindow::SetEnabled(const std::string& control, bool enabled) {
-  std::lock_guard lock(mutex_);
-  if (Control* c = Find(control)) c->enabled = enabled;
+  return OnThread([&]() -> void {
+    std::lock_guard lock(mutex_);
+    if (Control* c = Find(control)) c->enabled = enabled;
+  });
 }
 
 bool HeadlessWindow::IsEnabled(const std::string& control) {
-  std::lock_guard lock(mutex_);
-  Control* c = Find(control);
-  return c != nullptr && c->enabled;
+  return OnThread([&]() -> bool {
+    std::lock_guard lock(mutex_);
+    Control* c = Find(control);
+    return c != nullptr && c->enabled;
+  });
 }
 
 void HeadlessWindow::SetChecked(const std::string& control, bool checked) {
-  std::lock_guard lock(mutex_);
-  if (Control* c = Find(control)) c->checked = checked;
+  return OnThread([&]() -> void {
+    std::lock_guard lock(mutex_);
+    if (Control* c = Find(control)) c->checked = checked;
+  });
 }
 
 bool HeadlessWindow::IsChecked(const std::string& control) {
-  std::lock_guard lock(mutex_);
-  Control* c = Find(control);
-  return c != nullptr && c->checked;
+  return OnThread([&]() -> bool {
+    std::lock_guard lock(mutex_);
+    Control* c = Find(control);
+    return c != nullptr && c->checked;
+  });
 }
 
 void HeadlessWindow::AppendText(const std::string& control, const std::string& text) {
-  std::lock_guard lock(mutex_);
-  if (Control* c = Find(control)) c->text += text;
+  return OnThread([&]() -> void {
+    std::lock_guard lock(mutex_);
+    if (Control* c = Find(control)) c->text += text;
+  });
 }
 
 void HeadlessWindow::ClearItems(const std::string& control) {
-  std::lock_guard lock(mutex_);
-  if (Control* c = FindOfKind(control, ControlKind::ComboBox)) {
-    c->items.clear();
-    c->current = -1;
-  }
+  return OnThread([&]() -> void {
+    std::lock_guard lock(mutex_);
+    if (Control* c = FindOfKind(control, ControlKind::ComboBox)) {
+      c->items.clear();
+      c->current = -1;
+    }
+  });
 }
 
 int HeadlessWindow::AddItem(const std::string& control, const std::string& text, intptr_t data) {
-  std::lock_guard lock(mutex_);
-  Control* c = FindOfKind(control, ControlKind::ComboBox);
-  if (c == nullptr) return -1;
-  c->items.push_back(Item{text, data});
-  return static_cast<int>(c->items.size()) - 1;
+  return OnThread([&]() -> int {
+    std::lock_guard lock(mutex_);
+    Control* c = FindOfKind(control, ControlKind::ComboBox);
+    if (c == nullptr) return -1;
+    c->items.push_back(Item{text, data});
+    return static_cast<int>(c->items.size()) - 1;
+  });
 }
 
 int HeadlessWindow::ItemCount(const std::string& control) {
-  std::lock_guard lock(mutex_);
-  Control* c = FindOfKind(control, ControlKind::ComboBox);
-  return c == nullptr ? 0 : static_cast<int>(c->items.size());
+  return OnThread([&]() -> int {
+    std::lock_guard lock(mutex_);
+    Control* c = FindOfKind(control, ControlKind::ComboBox);
+    return c == nullptr ? 0 : static_cast<int>(c->items.size());
+  });
 }
 
 int HeadlessWindow::CurrentItem(const std::string& control) {
-  std::lock_guard lock(mutex_);
-  Control* c = FindOfKind(control, ControlKind::ComboBox);
-  return c == nullptr ? -1 : c->current;
+  return OnThread([&]() -> int {
+    std::lock_guard lock(mutex_);
+    Control* c = FindOfKind(control, ControlKind::ComboBox);
+    return c == nullptr ? -1 : c->current;
+  });
 }
 
 void HeadlessWindow::SetCurrentItem(const std::string& control, int position) {
-  std::lock_guard lock(mutex_);
-  Control* c = FindOfKind(control, ControlKind::ComboBox);
-  if (c == nullptr) return;
-  c->current = position >= 0 && position < static_cast<int>(c->items.size()) ? position : -1;
+  return OnThread([&]() -> void {
+    std::lock_guard lock(mutex_);
+    Control* c = FindOfKind(control, ControlKind::ComboBox);
+    if (c == nullptr) return;
+    c->current = position >= 0 && position < static_cast<int>(c->items.size()) ? position : -1;
+  });
 }
 
 intptr_t HeadlessWindow::ItemData(const std::string& control, int position) {
-  std::lock_guard lock(mutex_);
-  Control* c = FindOfKind(control, ControlKind::ComboBox);
-  if (c == nullptr || position < 0 || position >= static_cast<int>(c->items.size())) return -1;  // CB_ERR
-  return c->items[position].data;
+  return OnThread([&]() -> intptr_t {
+    std::lock_guard lock(mutex_);
+    Control* c = FindOfKind(control, ControlKind::ComboBox);
+    if (c == nullptr || position < 0 || position >= static_cast<int>(c->items.size())) return -1;  // CB_ERR
+    return c->items[position].data;
+  });
 }
 
 void HeadlessWindow::DeleteAllRows(const std::string& control) {
-  std::lock_guard lock(mutex_);
-  if (Control* c = FindOfKind(control, ControlKind::ListView)) c->rows.clear();
+  return OnThread([&]() -> void {
+    std::lock_guard lock(mutex_);
+    if (Control* c = FindOfKind(control, ControlKind::ListView)) c->rows.clear();
+  });
 }
 
 int HeadlessWindow::RowCount(const std::string& control) {
-  std::lock_guard lock(mutex_);
-  Control* c = FindOfKind(control, ControlKind::ListView);
-  return c == nullptr ? 0 : static_cast<int>(c->rows.size());
+  return OnThread([&]() -> int {
+    std::lock_guard lock(mutex_);
+    Control* c = FindOfKind(control, ControlKind::ListView);
+    return c == nullptr ? 0 : static_cast<int>(c->rows.size());
+  });
 }
 
 int HeadlessWindow::AppendRow(const std::string& control, const std::string& firstCell) {
-  std::lock_guard lock(mutex_);
-  Control* c = FindOfKind(control, ControlKind::ListView);
-  if (c == nullptr) return -1;
-  Row row;
-  row.cells.assign(std::max<size_t>(1, c->layout.columns.size()), std::string());
-  row.cells[0] = firstCell;
-  c->rows.push_back(std::move(row));
-  return static_cast<int>(c->rows.size()) - 1;
+  return OnThread([&]() -> int {
+    std::lock_guard lock(mutex_);
+    Control* c = FindOfKind(control, ControlKind::ListView);
+    if (c == nullptr) return -1;
+    Row row;
+    row.cells.assign(std::max<size_t>(1, c->layout.columns.size()), std::string());
+    row.cells[0] = firstCell;
+    c->rows.push_back(std::move(row));
+    return static_cast<int>(c->rows.size()) - 1;
+  });
 }
 
 void HeadlessWindow::SetCell(const std::string& control, int row, int column, const std::string& text) {
-  std::lock_guard lock(mutex_);
-  Control* c = FindOfKind(control, ControlKind::ListView);
-  if (c == nullptr || row < 0 || row >= static_cast<int>(c->rows.size()) || column < 0 ||
-      column >= static_cast<int>(c->rows[row].cells.size()))
-    return;
-  c->rows[row].cells[column] = text;
+  return OnThread([&]() -> void {
+    std::lock_guard lock(mutex_);
+    Control* c = FindOfKind(control, ControlKind::ListView);
+    if (c == nullptr || row < 0 || row >= static_cast<int>(c->rows.size()) || column < 0 ||
+        column >= static_cast<int>(c->rows[row].cells.size()))
+      return;
+    c->rows[row].cells[column] = text;
+  });
 }
 
 std::string HeadlessWindow::Cell(const std::string& control, int row, int column) {
-  std::lock_guard lock(mutex_);
-  Control* c = FindOfKind(control, ControlKind::ListView);
-  if (c == nullptr || row < 0 || row >= static_cast<int>(c->rows.size()) || column < 0 ||
-      column >= static_cast<int>(c->rows[row].cells.size()))
-    return {};
-  return c->rows[row].cells[column];
+  return OnThread([&]() -> std::string {
+    std::lock_guard lock(mutex_);
+    Control* c = FindOfKind(control, ControlKind::ListView);
+    if (c == nullptr || row < 0 || row >= static_cast<int>(c->rows.size()) || column < 0 ||
+        column >= static_cast<int>(c->rows[row].cells.size()))
+      return {};
+    return c->rows[row].cells[column];
+  });
 }
 
 std::vector<int> HeadlessWindow::SelectedRows(const std::string& control) {
-  std::lock_guard lock(mutex_);
-  std::vector<int> selected;
-  if (Control* c = FindOfKind(control, ControlKind::ListView)) {
-    for (size_t i = 0; i < c->rows.size(); ++i)
-      if (c->rows[i].selected) selected.push_back(static_cast<int>(i));
-  }
-  return selected;
+  return OnThread([&]() -> std::vector<int> {
+    std::lock_guard lock(mutex_);
+    std::vector<int> selected;
+    if (Control* c = FindOfKind(control, ControlKind::ListView)) {
+      for (size_t i = 0; i < c->rows.size(); ++i)
+        if (c->rows[i].selected) selected.push_back(static_cast<int>(i));
+    }
+    return selected;
+  });
 }
 
 void HeadlessWindow::SetRowData(const std::string& control, int row, intptr_t data) {
-  std::lock_guard lock(mutex_);
-  Control* c = FindOfKind(control, ControlKind::ListView);
-  if (c != nullptr && row >= 0 && row < static_cast<int>(c->rows.size())) c->rows[row].data = data;
+  return OnThread([&]() -> void {
+    std::lock_guard lock(mutex_);
+    Control* c = FindOfKind(control, ControlKind::ListView);
+    if (c != nullptr && row >= 0 && row < static_cast<int>(c->rows.size())) c->rows[row].data = data;
+  });
 }
 
 void HeadlessWindow::ReplaceRows(const std::string& control, const std::vector<std::vector<std::string>>& rows) {
-  std::lock_guard lock(mutex_);
-  Control* c = FindOfKind(control, ControlKind::ListView);
-  if (c == nullptr) return;
-  ++batchCalls_;
-  const size_t columns = std::max<size_t>(1, c->layout.columns.size());
-  c->rows.clear();
-  c->rows.reserve(rows.size());
-  for (const auto& cells : rows) {
-    Row row;
-    row.cells.assign(columns, std::string());
-    for (size_t i = 0; i < cells.size() && i < columns; ++i) row.cells[i] = cells[i];
-    c->rows.push_back(std::move(row));
-  }
+  return OnThread([&]() -> void {
+    std::lock_guard lock(mutex_);
+    Control* c = FindOfKind(control, ControlKind::ListView);
+    if (c == nullptr) return;
+    ++batchCalls_;
+    const size_t columns = std::max<size_t>(1, c->layout.columns.size());
+    c->rows.clear();
+    c->rows.reserve(rows.size());
+    for (const auto& cells : rows) {
+      Row row;
+      row.cells.assign(columns, std::string());
+      for (size_t i = 0; i < cells.size() && i < columns; ++i) row.cells[i] = cells[i];
+      c->rows.push_back(std::move(row));
+    }
+  });
 }
 
 std::vector<std::vector<std::string>> HeadlessWindow::CellsOf(const std::string& control, const std::vector<int>& rows,
                                                               const std::vector<int>& columns) {
-  std::lock_guard lock(mutex_);
-  std::vector<std::vector<std::string>> cells(rows.size(), std::vector<std::string>(columns.size()));
-  Control* c = FindOfKind(control, ControlKind::ListView);
-  if (c == nullptr) return cells;
-  ++batchCalls_;
-  for (size_t i = 0; i < rows.size(); ++i) {
-    if (rows[i] < 0 || rows[i] >= static_cast<int>(c->rows.size())) continue;
-    const Row& row = c->rows[rows[i]];
-    for (size_t j = 0; j < columns.size(); ++j)
-      if (columns[j] >= 0 && columns[j] < static_cast<int>(row.cells.size())) cells[i][j] = row.cells[columns[j]];
-  }
-  return cells;
+  return OnThread([&]() -> std::vector<std::vector<std::string>> {
+    std::lock_guard lock(mutex_);
+    std::vector<std::vector<std::string>> cells(rows.size(), std::vector<std::string>(columns.size()));
+    Control* c = FindOfKind(control, ControlKind::ListView);
+    if (c == nullptr) return cells;
+    ++batchCalls_;
+    for (size_t i = 0; i < rows.size(); ++i) {
+      if (rows[i] < 0 || rows[i] >= static_cast<int>(c->rows.size())) continue;
+      const Row& row = c->rows[rows[i]];
+      for (size_t j = 0; j < columns.size(); ++j)
+        if (columns[j] >= 0 && columns[j] < static_cast<int>(row.cells.size())) cells[i][j] = row.cells[columns[j]];
+    }
+    return cells;
+  });
 }
 
 void HeadlessWindow::SortRows(const std::string& control, const std::function<int(intptr_t, intptr_t)>& compare) {
-  std::lock_guard lock(mutex_);
-  Control* c = FindOfKind(control, ControlKind::ListView);
-  if (c == nullptr || !compare) return;
-  // As the Win32 list does: each row's data becomes its position, then a stable sort by the
-  // comparison of the data. A comparison that throws leaves the rows as they were.
-  std::vector<Row> rows = c->rows;
-  for (size_t i = 0; i < rows.size(); ++i) rows[i].data = static_cast<intptr_t>(i);
-  try {
-    std::stable_sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) { return compare(a.data, b.data) < 0; });
-  } catch (...) {
-    return;
-  }
-  c->rows = std::move(rows);
+  return OnThread([&]() -> void {
+    std::lock_guard lock(mutex_);
+    Control* c = FindOfKind(control, ControlKind::ListView);
+    if (c == nullptr || !compare) return;
+    // As the Win32 list does: each row's data becomes its position, then a stable sort by the
+    // comparison of the data. A comparison that throws leaves the rows as they were.
+    std::vector<Row> rows = c->rows;
+    for (size_t i = 0; i < rows.size(); ++i) rows[i].data = static_cast<intptr_t>(i);
+    try {
+      std::stable_sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) { return compare(a.data, b.data) < 0; });
+    } catch (...) {
+      return;
+    }
+    c->rows = std::move(rows);
+  });
 }
 
 void HeadlessWindow::SetMenuItemEnabled(const std::string& item, bool enabled) {
-  std::lock_guard lock(mutex_);
-  auto it = menuItems_.find(item);
-  if (it == menuItems_.end()) {
-    unknown_.push_back(item);
-    return;
-  }
-  it->second = enabled;
+  return OnThread([&]() -> void {
+    std::lock_guard lock(mutex_);
+    auto it = menuItems_.find(item);
+    if (it == menuItems_.end()) {
+      unknown_.push_back(item);
+      return;
+    }
+    it->second = enabled;
+  });
 }
 
 bool HeadlessWindow::IsMenuItemEnabled(const std::string& item) {
-  std::lock_guard lock(mutex_);
-  auto it = menuItems_.find(item);
-  if (it == menuItems_.end()) {
-    unknown_.push_back(item);
-    return false;
-  }
-  return it->second;
+  return OnThread([&]() -> bool {
+    std::lock_guard lock(mutex_);
+    auto it = menuItems_.find(item);
+    if (it == menuItems_.end()) {
+      unknown_.push_back(item);
+      return false;
+    }
+    return it->second;
+  });
 }
 
 void HeadlessWindow::PopupMenu(const std::string& menu) {
-  std::lock_guard lock(mutex_);
-  for (const auto& m : spec_.menus) {
-    if (m.name == menu) {
-      lastPopup_ = menu;
-      return;
+  return OnThread([&]() -> void {
+    std::lock_guard lock(mutex_);
+    for (const auto& m : spec_.menus) {
+      if (m.name == menu) {
+        lastPopup_ = menu;
+        return;
+      }
     }
-  }
-  unknown_.push_back(menu);
+    unknown_.push_back(menu);
+  });
 }
 
 void HeadlessWindow::AppendSystemMenuItem(int commandId, const std::string& caption, bool checked) {
-  std::lock_guard lock(mutex_);
-  systemMenu_.push_back(SystemMenuItem{commandId, caption, !caption.empty() && checked});
+  return OnThread([&]() -> void {
+    std::lock_guard lock(mutex_);
+    systemMenu_.push_back(SystemMenuItem{commandId, caption, !caption.empty() && checked});
+  });
 }
 
 int HeadlessWindow::SystemMenuItemCount() {
-  std::lock_guard lock(mutex_);
-  return static_cast<int>(systemMenu_.size());
+  return OnThread([&]() -> int {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(systemMenu_.size());
+  });
 }
 
 bool HeadlessWindow::RemoveSystemMenuItem(int position) {
-  std::lock_guard lock(mutex_);
-  if (position < 0 || position >= static_cast<int>(systemMenu_.size())) return false;
-  systemMenu_.erase(systemMenu_.begin() + position);
-  return true;
+  return OnThread([&]() -> bool {
+    std::lock_guard lock(mutex_);
+    if (position < 0 || position >= static_cast<int>(systemMenu_.size())) return false;
+    systemMenu_.erase(systemMenu_.begin() + position);
+    return true;
+  });
 }
 
 void HeadlessWindow::InstallMessageFilter(platform::MessageFilter filter) {
-  std::lock_guard lock(mutex_);
-  filter_ = std::move(filter);
+  return OnThread([&]() -> void {
+    std::lock_guard lock(mutex_);
+    filter_ = std::move(filter);
+  });
 }
 
 void HeadlessWindow::SendSystemCommand(uintptr_t command, intptr_t lParam) {
-  platform::MessageFilter filter;
-  {
-    std::lock_guard lock(mutex_);
-    if (closed_) return;
-    filter = filter_;
-  }
-  if (filter && !filter(*this, platform::WindowMessage{platform::kWmSysCommand, command, lParam})) return;
-  bool own = false;
-  {
-    std::lock_guard lock(mutex_);
-    if (closed_) return;
-    own = std::any_of(systemMenu_.begin(), systemMenu_.end(), [&](const SystemMenuItem& item) {
-      return !item.caption.empty() && static_cast<uintptr_t>(item.id) == command && item.id < 0xF000;
-    });
-  }
-  if (own) {
-    Raise(Event{EventKind::SystemCommand, "", static_cast<int>(command)});
-  } else if ((command & 0xFFF0) == platform::kScClose) {
-    // The default handling of SC_CLOSE: WM_CLOSE. The main window leaves it to its handler; a
-    // modal window is destroyed.
-    if (main_) {
-      Raise(Event{EventKind::CloseRequested, "", 0});
-    } else {
-      Close();
+  return OnThread([&]() -> void {
+    platform::MessageFilter filter;
+    {
+      std::lock_guard lock(mutex_);
+      if (closed_) return;
+      filter = filter_;
     }
-  }
+    if (filter && !filter(*this, platform::WindowMessage{platform::kWmSysCommand, command, lParam})) return;
+    bool own = false;
+    {
+      std::lock_guard lock(mutex_);
+      if (closed_) return;
+      own = std::any_of(systemMenu_.begin(), systemMenu_.end(), [&](const SystemMenuItem& item) {
+        return !item.caption.empty() && static_cast<uintptr_t>(item.id) == command && item.id < 0xF000;
+      });
+    }
+    if (own) {
+      Raise(Event{EventKind::SystemCommand, "", static_cast<int>(command)});
+    } else if ((command & 0xFFF0) == platform::kScClose) {
+      // The default handling of SC_CLOSE: WM_CLOSE. The main window leaves it to its handler; a
+      // modal window is destroyed.
+      if (main_) {
+        Raise(Event{EventKind::CloseRequested, "", 0});
+      } else {
+        Close();
+      }
+    }
+  });
 }
 
 void HeadlessWindow::Raise(const Event& event) {
-  // Handlers call back into the window, possibly from other threads: never hold the lock here.
-  handler_(*this, event);
+  // Handlers call back into the window: never hold the lock here.
+  OnThread([&] { handler_(*this, event); });
 }
 
 bool HeadlessWindow::Click(const std::string& control) {
-  {
-    std::lock_guard lock(mutex_);
-    Control* c = Find(control);
-    if (closed_ || c == nullptr || !c->enabled) return false;
-    if (c->layout.kind == ControlKind::CheckBox) c->checked = !c->checked;
-    if (c->layout.kind == ControlKind::RadioButton) {
-      for (auto& [name, other] : controls_)
-        if (other.layout.kind == ControlKind::RadioButton) other.checked = false;
-      c->checked = true;
+  // The action may close the window, which is freed then: nothing of it is used afterwards.
+  HeadlessWindowSystem* const system = system_;
+  const bool done = OnThread([&]() -> bool {
+    {
+      std::lock_guard lock(mutex_);
+      Control* c = Find(control);
+      if (closed_ || c == nullptr || !c->enabled) return false;
+      if (c->layout.kind == ControlKind::CheckBox) c->checked = !c->checked;
+      if (c->layout.kind == ControlKind::RadioButton) {
+        for (auto& [name, other] : controls_)
+          if (other.layout.kind == ControlKind::RadioButton) other.checked = false;
+        c->checked = true;
+      }
     }
-  }
-  Raise(Event{EventKind::Clicked, control, 0});
-  if (system_ != nullptr) system_->AfterUserAction();
-  return true;
+    Raise(Event{EventKind::Clicked, control, 0});
+    return true;
+  });
+  if (done && system != nullptr) system->AfterUserAction();
+  return done;
 }
 
 bool HeadlessWindow::ChooseItem(const std::string& combo, int position) {
-  {
-    std::lock_guard lock(mutex_);
-    Control* c = FindOfKind(combo, ControlKind::ComboBox);
-    if (closed_ || c == nullptr || !c->enabled || position < 0 || position >= static_cast<int>(c->items.size()))
-      return false;
-    c->current = position;
-  }
-  Raise(Event{EventKind::ItemChosen, combo, position});
-  if (system_ != nullptr) system_->AfterUserAction();
-  return true;
+  // The action may close the window, which is freed then: nothing of it is used afterwards.
+  HeadlessWindowSystem* const system = system_;
+  const bool done = OnThread([&]() -> bool {
+    {
+      std::lock_guard lock(mutex_);
+      Control* c = FindOfKind(combo, ControlKind::ComboBox);
+      if (closed_ || c == nullptr || !c->enabled || position < 0 || position >= static_cast<int>(c->items.size()))
+        return false;
+      c->current = position;
+    }
+    Raise(Event{EventKind::ItemChosen, combo, position});
+    return true;
+  });
+  if (done && system != nullptr) system->AfterUserAction();
+  return done;
 }
 
 bool HeadlessWindow::RightClick(const std::string& control) {
-  {
-    std::lock_guard lock(mutex_);
-    Control* c = Find(control);
-    if (closed_ || c == nullptr || !c->enabled) return false;
-  }
-  Raise(Event{EventKind::RightClicked, control, 0});
-  if (system_ != nullptr) system_->AfterUserAction();
-  return true;
+  // The action may close the window, which is freed then: nothing of it is used afterwards.
+  HeadlessWindowSystem* const system = system_;
+  const bool done = OnThread([&]() -> bool {
+    {
+      std::lock_guard lock(mutex_);
+      Control* c = Find(control);
+      if (closed_ || c == nullptr || !c->enabled) return false;
+    }
+    Raise(Event{EventKind::RightClicked, control, 0});
+    return true;
+  });
+  if (done && system != nullptr) system->AfterUserAction();
+  return done;
 }
 
 bool HeadlessWindow::ClickColumn(const std::string& list, int column) {
-  {
-    std::lock_guard lock(mutex_);
-    Control* c = FindOfKind(list, ControlKind::ListView);
-    if (closed_ || c == nullptr || !c->enabled) return false;
-  }
-  Raise(Event{EventKind::ColumnClicked, list, column});
-  if (system_ != nullptr) system_->AfterUserAction();
-  return true;
+  // The action may close the window, which is freed then: nothing of it is used afterwards.
+  HeadlessWindowSystem* const system = system_;
+  const bool done = OnThread([&]() -> bool {
+    {
+      std::lock_guard lock(mutex_);
+      Control* c = FindOfKind(list, ControlKind::ListView);
+      if (closed_ || c == nullptr || !c->enabled) return false;
+    }
+    Raise(Event{EventKind::ColumnClicked, list, column});
+    return true;
+  });
+  if (done && system != nullptr) system->AfterUserAction();
+  return done;
 }
 
 bool HeadlessWindow::PressMouse(const std::string& link) {
-  {
-    std::lock_guard lock(mutex_);
-    Control* c = Find(link);
-    if (closed_ || c == nullptr || !c->enabled) return false;
-  }
-  Raise(Event{EventKind::MouseDown, link, 0});
-  if (system_ != nullptr) system_->AfterUserAction();
-  return true;
+  // The action may close the window, which is freed then: nothing of it is used afterwards.
+  HeadlessWindowSystem* const system = system_;
+  const bool done = OnThread([&]() -> bool {
+    {
+      std::lock_guard lock(mutex_);
+      Control* c = Find(link);
+      if (closed_ || c == nullptr || !c->enabled) return false;
+    }
+    Raise(Event{EventKind::MouseDown, link, 0});
+    return true;
+  });
+  if (done && system != nullptr) system->AfterUserAction();
+  return done;
 }
 
 bool HeadlessWindow::ChooseMenuItem(const std::string& item) {
-  {
-    std::lock_guard lock(mutex_);
-    auto it = menuItems_.find(item);
-    if (closed_ || it == menuItems_.end() || !it->second) return false;
-  }
-  Raise(Event{EventKind::MenuChosen, item, 0});
-  if (system_ != nullptr) system_->AfterUserAction();
-  return true;
+  // The action may close the window, which is freed then: nothing of it is used afterwards.
+  HeadlessWindowSystem* const system = system_;
+  const bool done = OnThread([&]() -> bool {
+    {
+      std::lock_guard lock(mutex_);
+      auto it = menuItems_.find(item);
+      if (closed_ || it == menuItems_.end() || !it->second) return false;
+    }
+    Raise(Event{EventKind::MenuChosen, item, 0});
+    return true;
+  });
+  if (done && system != nullptr) system->AfterUserAction();
+  return done;
 }
 
 bool HeadlessWindow::ChooseSystemCommand(int commandId) {
-  {
-    std::lock_guard lock(mutex_);
-    auto it = std::find_if(systemMenu_.begin(), systemMenu_.end(), [&](const SystemMenuItem& item) {
-      return item.id == commandId && !item.caption.empty();
-    });
-    if (closed_ || it == systemMenu_.end()) return false;
-  }
-  SendSystemCommand(static_cast<uintptr_t>(commandId), 0);
-  if (system_ != nullptr) system_->AfterUserAction();
-  return true;
+  // The action may close the window, which is freed then: nothing of it is used afterwards.
+  HeadlessWindowSystem* const system = system_;
+  const bool done = OnThread([&]() -> bool {
+    {
+      std::lock_guard lock(mutex_);
+      auto it = std::find_if(systemMenu_.begin(), systemMenu_.end(), [&](const SystemMenuItem& item) {
+        return item.id == commandId && !item.caption.empty();
+      });
+      if (closed_ || it == systemMenu_.end()) return false;
+    }
+    SendSystemCommand(static_cast<uintptr_t>(commandId), 0);
+    return true;
+  });
+  if (done && system != nullptr) system->AfterUserAction();
+  return done;
 }
 
 bool HeadlessWindow::CloseByUser() {
-  {
-    std::lock_guard lock(mutex_);
-    if (closed_) return false;
-  }
-  SendSystemCommand(platform::kScClose, 0);
-  if (system_ != nullptr) system_->AfterUserAction();
-  return true;
+  // The action may close the window, which is freed then: nothing of it is used afterwards.
+  HeadlessWindowSystem* const system = system_;
+  const bool done = OnThread([&]() -> bool {
+    {
+      std::lock_guard lock(mutex_);
+      if (closed_) return false;
+    }
+    SendSystemCommand(platform::kScClose, 0);
+    return true;
+  });
+  if (done && system != nullptr) system->AfterUserAction();
+  return done;
 }
 
 bool HeadlessWindow::SendCommand(uintptr_t wParam, intptr_t lParam) {
-  platform::MessageFilter filter;
-  {
-    std::lock_guard lock(mutex_);
-    if (closed_) return false;
-    filter = filter_;
-  }
-  if (filter) filter(*this, platform::WindowMessage{platform::kWmCommand, wParam, lParam});
-  if (system_ != nullptr) system_->AfterUserAction();
-  return true;
+  // The action may close the window, which is freed then: nothing of it is used afterwards.
+  HeadlessWindowSystem* const system = system_;
+  const bool done = OnThread([&]() -> bool {
+    platform::MessageFilter filter;
+    {
+      std::lock_guard lock(mutex_);
+      if (closed_) return false;
+      filter = filter_;
+    }
+    if (filter) filter(*this, platform::WindowMessage{platform::kWmCommand, wParam, lParam});
+    return true;
+  });
+  if (done && system != nullptr) system->AfterUserAction();
+  return done;
 }
 
 bool HeadlessWindow::Type(const std::string& control, const std::string& text) {
-  std::lock_guard lock(mutex_);
-  Control* c = Find(control);
-  if (closed_ || c == nullptr || !c->enabled) return false;
-  // What the user types into an IP address field ends up there by the field's rule.
-  c->text = c->layout.kind == ControlKind::IpAddress
-                ? platform::ipfield::FormatForRead(platform::ipfield::ParseForWrite(text))
-                : text;
-  return true;
+  return OnThread([&]() -> bool {
+    std::lock_guard lock(mutex_);
+    Control* c = Find(control);
+    if (closed_ || c == nullptr || !c->enabled) return false;
+    // What the user types into an IP address field ends up there by the field's rule.
+    c->text = c->layout.kind == ControlKind::IpAddress
+                  ? platform::ipfield::FormatForRead(platform::ipfield::ParseForWrite(text))
+                  : text;
+    return true;
+  });
 }
 
 void HeadlessWindow::SelectRows(const std::string& list, const std::vector<int>& rows) {
-  std::lock_guard lock(mutex_);
-  Control* c = FindOfKind(list, ControlKind::ListView);
-  if (c == nullptr) return;
-  for (auto& row : c->rows) row.selected = false;
-  for (int r : rows)
-    if (r >= 0 && r < static_cast<int>(c->rows.size())) c->rows[r].selected = true;
+  return OnThread([&]() -> void {
+    std::lock_guard lock(mutex_);
+    Control* c = FindOfKind(list, ControlKind::ListView);
+    if (c == nullptr) return;
+    for (auto& row : c->rows) row.selected = false;
+    for (int r : rows)
+      if (r >= 0 && r < static_cast<int>(c->rows.size())) c->rows[r].selected = true;
+  });
 }
 
-bool HeadlessWindow::closed() {
-  std::lock_guard lock(mutex_);
-  return closed_;
-}
+bool HeadlessWindow::closed() { return closed_.load(); }
 
 int HeadlessWindow::batchCalls() {
-  std::lock_guard lock(mutex_);
-  return batchCalls_;
+  return OnThread([&]() -> int {
+    std::lock_guard lock(mutex_);
+    return batchCalls_;
+  });
 }
 
 std::string HeadlessWindow::lastPopupMenu() {
-  std::lock_guard lock(mutex_);
-  return lastPopup_;
+  return OnThread([&]() -> std::string {
+    std::lock_guard lock(mutex_);
+    return lastPopup_;
+  });
 }
 
 std::vector<HeadlessWindow::SystemMenuItem> HeadlessWindow::systemMenuItems() {
-  std::lock_guard lock(mutex_);
-  return systemMenu_;
+  return OnThread([&]() -> std::vector<HeadlessWindow::SystemMenuItem> {
+    std::lock_guard lock(mutex_);
+    return systemMenu_;
+  });
 }
 
 bool HeadlessWindow::hasMessageFilter() {
-  std::lock_guard lock(mutex_);
-  return static_cast<bool>(filter_);
+  return OnThread([&]() -> bool {
+    std::lock_guard lock(mutex_);
+    return static_cast<bool>(filter_);
+  });
 }
 
 std::vector<std::string> HeadlessWindow::ItemTexts(const std::string& combo) {
-  std::lock_guard lock(mutex_);
-  std::vector<std::string> texts;
-  if (Control* c = FindOfKind(combo, ControlKind::ComboBox))
-    for (const auto& item : c->items) texts.push_back(item.text);
-  return texts;
+  return OnThread([&]() -> std::vector<std::string> {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> texts;
+    if (Control* c = FindOfKind(combo, ControlKind::ComboBox))
+      for (const auto& item : c->items) texts.push_back(item.text);
+    return texts;
+  });
 }
 
 std::vector<std::vector<std::string>> HeadlessWindow::Rows(const std::string& list) {
-  std::lock_guard lock(mutex_);
-  std::vector<std::vector<std::string>> rows;
-  if (Control* c = FindOfKind(list, ControlKind::ListView))
-    for (const auto& row : c->rows) rows.push_back(row.cells);
-  return rows;
+  return OnThread([&]() -> std::vector<std::vector<std::string>> {
+    std::lock_guard lock(mutex_);
+    std::vector<std::vector<std::string>> rows;
+    if (Control* c = FindOfKind(list, ControlKind::ListView))
+      for (const auto& row : c->rows) rows.push_back(row.cells);
+    return rows;
+  });
 }
 
 std::vector<std::string> HeadlessWindow::unknownNames() {
+  return OnThread([&]() -> std::vector<std::string> {
+    std::lock_guard lock(mutex_);
+    return unknown_;
+  });
+}
+
+HeadlessWindowSystem::HeadlessWindowSystem() : thread_([this] { Loop(); }) {}
+
+HeadlessWindowSystem::~HeadlessWindowSystem() {
+  {
+    std::lock_guard lock(queueMutex_);
+    stopping_ = true;
+  }
+  queueChanged_.notify_all();
+  thread_.join();
+}
+
+std::thread::id HeadlessWindowSystem::windowThread() const { return thread_.get_id(); }
+
+bool HeadlessWindowSystem::OnWindowThread() const { return std::this_thread::get_id() == thread_.get_id(); }
+
+void HeadlessWindowSystem::Loop() {
+  std::unique_lock lock(queueMutex_);
+  for (;;) {
+    queueChanged_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
+    if (queue_.empty()) break;  // stopping, and nothing left
+    Task* task = queue_.front();
+    queue_.pop_front();
+    lock.unlock();
+    try {
+      (*task->work)();
+    } catch (...) {
+      task->error = std::current_exception();
+    }
+    {
+      // Windows closed by the task are freed now that nothing of the task uses them.
+      std::vector<std::unique_ptr<HeadlessWindow>> retired;
+      {
+        std::lock_guard windowsLock(mutex_);
+        retired.swap(retired_);
+      }
+    }
+    lock.lock();
+    task->done = true;
+    taskDone_.notify_all();
+  }
+}
+
+void HeadlessWindowSystem::RunOnWindowThread(const std::function<void()>& work) {
+  if (OnWindowThread()) {
+    work();
+    return;
+  }
+  Task task;
+  task.work = &work;
+  std::unique_lock lock(queueMutex_);
+  if (stopping_) return;
+  queue_.push_back(&task);
+  queueChanged_.notify_all();
+  // A call that waits this long is one that can never be served: a thread waits for the window
+  // thread while the window thread waits for it.
+  if (!taskDone_.wait_for(lock, std::chrono::seconds(60), [&] { return task.done; })) {
+    std::fprintf(stderr, "headless window thread: a call has waited 60 s (deadlock)\n");
+    std::abort();
+  }
+  lock.unlock();
+  if (task.error) std::rethrow_exception(task.error);
+}
+
+void HeadlessWindowSystem::Retire(HeadlessWindow* window) {
   std::lock_guard lock(mutex_);
-  return unknown_;
+  for (auto it = windows_.begin(); it != windows_.end(); ++it) {
+    if (it->get() == window) {
+      retired_.push_back(std::move(*it));
+      windows_.erase(it);
+      return;
+    }
+  }
+}
+
+bool HeadlessWindowSystem::IsOpen(const HeadlessWindow* window) {
+  std::lock_guard lock(mutex_);
+  for (const auto& w : windows_)
+    if (w.get() == window) return !w->closed_;
+  return false;
 }
 
 platform::Window* HeadlessWindowSystem::CreateMainWindow(const platform::WindowSpec& layout,
                                                          platform::EventHandler handler) {
-  HeadlessWindow* window;
-  {
-    std::lock_guard lock(mutex_);
-    windows_.push_back(std::make_unique<HeadlessWindow>(layout, std::move(handler), true));
-    window = windows_.back().get();
-    window->system_ = this;
-    main_ = window;
-  }
-  window->Raise(Event{EventKind::Created, "", 0});
-  return window;
+  return Marshal([&]() -> platform::Window* {
+    HeadlessWindow* window;
+    {
+      std::lock_guard lock(mutex_);
+      windows_.push_back(std::make_unique<HeadlessWindow>(layout, std::move(handler), true));
+      window = windows_.back().get();
+      window->system_ = this;
+      main_ = window;
+    }
+    window->Raise(Event{EventKind::Created, "", 0});
+    return window;
+  });
 }
 
 void HeadlessWindowSystem::OpenModal(const platform::WindowSpec& layout, platform::Window*,
                                      platform::EventHandler handler) {
-  HeadlessWindow* window;
-  {
-    std::lock_guard lock(mutex_);
-    windows_.push_back(std::make_unique<HeadlessWindow>(layout, std::move(handler)));
-    window = windows_.back().get();
-    window->system_ = this;
-  }
-  window->Raise(Event{EventKind::Created, "", 0});
+  Marshal([&] {
+    HeadlessWindow* window;
+    {
+      std::lock_guard lock(mutex_);
+      windows_.push_back(std::make_unique<HeadlessWindow>(layout, std::move(handler)));
+      window = windows_.back().get();
+      window->system_ = this;
+    }
+    window->Raise(Event{EventKind::Created, "", 0});
+  });
 }
 
 void HeadlessWindowSystem::SetUserActionHook(std::function<void()> hook) {
@@ -586,6 +806,7 @@ int HeadlessWindowSystem::ShowMessageBox(platform::Window* owner, const std::str
 int32_t HeadlessWindowSystem::OpenInBrowser(const std::string& url) {
   std::lock_guard lock(mutex_);
   urls_.push_back(url);
+  shellThreads_.push_back(std::this_thread::get_id());
   return openResult_;
 }
 
@@ -593,6 +814,7 @@ int32_t HeadlessWindowSystem::ShellOpen(const std::string& verb, const std::stri
                                         const std::string& parameters, const std::string& directory,
                                         int showCommand) {
   std::lock_guard lock(mutex_);
+  shellThreads_.push_back(std::this_thread::get_id());
   shellRequests_.push_back(verb + "|" + target + "|" + parameters + "|" + directory + "|" +
                            std::to_string(showCommand));
   return openResult_;
@@ -616,6 +838,11 @@ int HeadlessWindowSystem::mainWindowLookups() {
 std::vector<HeadlessWindowSystem::MessageBoxRecord> HeadlessWindowSystem::messageBoxRecords() {
   std::lock_guard lock(mutex_);
   return messageBoxRecords_;
+}
+
+std::vector<std::thread::id> HeadlessWindowSystem::shellThreads() {
+  std::lock_guard lock(mutex_);
+  return shellThreads_;
 }
 
 std::vector<std::string> HeadlessWindowSystem::shellRequests() {

@@ -1,20 +1,31 @@
 // A window system held in memory, for tests. Windows are built from the same templates as the
 // real ones; tests read the controls' state and drive the windows by raising the events a user
-// would raise (clicks, item choices, menu choices), which run the handlers on the calling thread.
+// would raise (clicks, item choices, menu choices).
+//
+// As on Windows, the windows belong to a window thread of their own: the system's. Every event a
+// test raises is handled there, and every call of a window from another thread (the program's
+// workers, the test) is carried out there while the caller waits. A modal window is freed once it
+// is destroyed, when the window thread is done with what closed it: a pointer to it is dangling
+// from then on (HeadlessWindowSystem::IsOpen tells).
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "platform/window.h"
 
 namespace corvane::headless {
-
-class HeadlessWindowSystem;
 
 class HeadlessWindowSystem;
 
@@ -28,8 +39,7 @@ class HeadlessWindow : public platform::Window {
   void SetTitle(const std::string& title) override;
   std::string Title() override;
   void Close() override;
-  // Headless windows have no thread of their own: the work runs on the caller's, while the window
-  // is open.
+  // On the window thread, while the window is open.
   void Invoke(const std::function<void()>& work) override;
   void SetText(const std::string& control, const std::string& text) override;
   std::string Text(const std::string& control) override;
@@ -86,6 +96,7 @@ class HeadlessWindow : public platform::Window {
   void Raise(const platform::Event& event);
 
   // --- what a test reads ---
+  // Any thread, at once.
   bool closed();
   std::string lastPopupMenu();
   // How many batch operations (ReplaceRows, CellsOf) the window has served.
@@ -125,6 +136,10 @@ class HeadlessWindow : public platform::Window {
     std::vector<Row> rows;
   };
 
+  // Runs `f` on the window thread (at once when called there) and returns its result.
+  template <class F>
+  auto OnThread(F&& f) -> decltype(f());
+
   Control* Find(const std::string& name);  // requires mutex_
   Control* FindOfKind(const std::string& name, platform::ControlKind kind);
 
@@ -132,7 +147,7 @@ class HeadlessWindow : public platform::Window {
   platform::EventHandler handler_;
   std::recursive_mutex mutex_;
   std::string title_;
-  bool closed_ = false;
+  std::atomic<bool> closed_{false};
   bool main_ = false;  // the main window asks its handler before it closes
   HeadlessWindowSystem* system_ = nullptr;  // set once, as the system creates the window
   std::map<std::string, Control> controls_;
@@ -146,6 +161,12 @@ class HeadlessWindow : public platform::Window {
 
 class HeadlessWindowSystem : public platform::WindowSystem {
  public:
+  // Starts the window thread; the destructor ends it (calls still waiting for it then run nothing).
+  HeadlessWindowSystem();
+  ~HeadlessWindowSystem() override;
+  HeadlessWindowSystem(const HeadlessWindowSystem&) = delete;
+  HeadlessWindowSystem& operator=(const HeadlessWindowSystem&) = delete;
+
   platform::Window* CreateMainWindow(const platform::WindowSpec& layout, platform::EventHandler handler) override;
   int RunMessageLoop() override { return 0; }
   void OpenModal(const platform::WindowSpec& layout, platform::Window* owner, platform::EventHandler handler) override;
@@ -157,11 +178,32 @@ class HeadlessWindowSystem : public platform::WindowSystem {
                     const std::string& directory, int showCommand) override;
   platform::Window* FindOwnMainWindow() override;
 
+  std::thread::id windowThread() const;
+  bool OnWindowThread() const;
+  // Runs `work` on the window thread and waits for it; at once when called there. A call that
+  // waits a minute is a deadlock: the test program stops with a message.
+  void RunOnWindowThread(const std::function<void()>& work);
+  template <class F>
+  auto Marshal(F&& f) -> decltype(f()) {
+    using Result = decltype(f());
+    if constexpr (std::is_void_v<Result>) {
+      RunOnWindowThread([&] { f(); });
+    } else {
+      std::optional<Result> result;
+      RunOnWindowThread([&] { result.emplace(f()); });
+      return result ? std::move(*result) : Result{};
+    }
+  }
+  // True while `window` (which may be dangling) is one of the open windows.
+  bool IsOpen(const HeadlessWindow* window);
+
   HeadlessWindow* mainWindow();
   // The most recently opened modal window that is still open, or null.
   HeadlessWindow* topModal();
   // OpenInBrowser requests, answered or not.
   std::vector<std::string> openedUrls();
+  // The thread of each OpenInBrowser and ShellOpen request, in order.
+  std::vector<std::thread::id> shellThreads();
   // Every message box shown, as "caption|text".
   std::vector<std::string> messageBoxes();
   // Every message box shown: its owner (null: the foreground window), text, caption and style.
@@ -189,8 +231,20 @@ class HeadlessWindowSystem : public platform::WindowSystem {
   void AfterUserAction();
 
  private:
+  friend class HeadlessWindow;
+  struct Task {
+    const std::function<void()>* work = nullptr;
+    bool done = false;
+    std::exception_ptr error;
+  };
+  void Loop();
+  // A destroyed modal window leaves the open windows; it is freed after the current task.
+  void Retire(HeadlessWindow* window);
+
   std::mutex mutex_;
   std::vector<std::unique_ptr<HeadlessWindow>> windows_;
+  std::vector<std::unique_ptr<HeadlessWindow>> retired_;
+  std::vector<std::thread::id> shellThreads_;
   HeadlessWindow* main_ = nullptr;
   std::vector<std::string> urls_;
   std::vector<MessageBoxRecord> messageBoxRecords_;
@@ -200,6 +254,19 @@ class HeadlessWindowSystem : public platform::WindowSystem {
   int mainWindowLookups_ = 0;
   std::function<void()> hook_;
   std::function<void()> userActionHook_;
+
+  std::mutex queueMutex_;
+  std::condition_variable queueChanged_;
+  std::condition_variable taskDone_;
+  std::deque<Task*> queue_;
+  bool stopping_ = false;
+  std::thread thread_;  // last: it starts once everything above exists
 };
+
+template <class F>
+auto HeadlessWindow::OnThread(F&& f) -> decltype(f()) {
+  if (system_ == nullptr) return f();
+  return system_->Marshal(std::forward<F>(f));
+}
 
 }  // namespace corvane::headless

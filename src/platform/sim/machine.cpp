@@ -22,6 +22,39 @@ std::string MultiString(const std::vector<std::string>& entries) {
   return data;
 }
 
+// The timings of UseWindowsTimings, by operation (the names SetLatency takes).
+// Each figure is what the call takes on a Windows machine, from public measurements where there
+// are any:
+// - A query of the management service: 150 ms. Measured: a filtered Win32_NetworkAdapter query
+//   took 299 ms ("PowerShell Performance for Network Adapter Enumeration", risual, 2014); a
+//   Win32_OperatingSystem query repeated 100 times took 26.6 ms on average ("Using Group Policy
+//   WMI filters", deploywindows.info, 2016). A method call is taken as one query.
+// - The first connection in a process starts the service's provider host: 1,200 ms, later ones
+//   40 ms. No public figure was found; these are estimates, above the one-second first use
+//   administrators report.
+// - Creating the script control and running its procedure: 60 ms, an estimate (it loads the
+//   script engine's libraries).
+// - An echo to a silent address waits its whole timeout, as IcmpSendEcho is documented to do.
+// - AddIPAddress and DeleteIPAddress: 20 ms each, an estimate (the stack adds the address and
+//   its routes).
+constexpr std::pair<const char*, uint32_t> kTimings[] = {
+    {"ExecQuery", 150}, {"ExecMethod", 150}, {"ConnectServer", 40}, {"CoCreateInstance(ScriptControl)", 60},
+    {"ScriptControl.ExecuteStatement", 150}, {"ScriptControl.Eval", 20}, {"AddIPAddress", 20},
+    {"DeleteIPAddress", 20}};
+
+// The recorded text that each timed operation's call begins with.
+constexpr std::pair<const char*, const char*> kTimedCallTexts[] = {
+    {"ExecQuery", "ExecQuery("},
+    {"ExecMethod", "ExecMethod("},
+    {"ConnectServer", "IWbemLocator::ConnectServer("},
+    {"CoCreateInstance(ScriptControl)", "CoCreateInstance(MSScriptControl"},
+    {"ScriptControl.ExecuteStatement", "ScriptControl.ExecuteStatement("},
+    {"ScriptControl.Eval", "ScriptControl.Eval("},
+    {"AddIPAddress", "AddIPAddress("},
+    {"DeleteIPAddress", "DeleteIPAddress("},
+    {"IcmpSendEcho", "IcmpSendEcho("},
+};
+
 std::string Dword(uint32_t v) {
   std::string data(4, '\0');
   for (int i = 0; i < 4; ++i) data[static_cast<size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
@@ -198,6 +231,23 @@ void Machine::State::WriteInterfaceKey(const SimAdapter& a) {
   }
 }
 
+void ObservedMutex::unlock() {
+  if (--depth_ > 0) {
+    mutex_.unlock();
+    return;
+  }
+  std::vector<std::function<void()>> notices;
+  notices.swap(notices_);
+  mutex_.unlock();
+  for (auto& notice : notices) {
+    try {
+      notice();
+    } catch (...) {
+      // An observer's failure is the test's to report; the machine goes on.
+    }
+  }
+}
+
 // --- Machine ---
 
 Machine::Machine() : state_(std::make_unique<State>()) {}
@@ -322,9 +372,18 @@ std::vector<std::string> Machine::Calls() const {
   return state_->calls;
 }
 
+std::vector<Machine::CallRecord> Machine::CallRecords() const {
+  std::lock_guard lock(state_->mutex);
+  std::vector<CallRecord> records;
+  records.reserve(state_->calls.size());
+  for (size_t i = 0; i < state_->calls.size(); ++i) records.push_back(CallRecord{state_->calls[i], state_->callThreads[i]});
+  return records;
+}
+
 void Machine::ClearCalls() {
   std::lock_guard lock(state_->mutex);
   state_->calls.clear();
+  state_->callThreads.clear();
 }
 
 void Machine::FailNext(const std::string& operation, uint32_t code) {
@@ -345,24 +404,6 @@ void Machine::EndProcessAfterCalls(size_t calls) {
 bool Machine::ProcessEnded() const { return state_->ended; }
 
 void Machine::UseWindowsTimings(bool on) {
-  // Each figure is what the call takes on a Windows machine, from public measurements where there
-  // are any:
-  // - A query of the management service: 150 ms. Measured: a filtered Win32_NetworkAdapter query
-  //   took 299 ms ("PowerShell Performance for Network Adapter Enumeration", risual, 2014); a
-  //   Win32_OperatingSystem query repeated 100 times took 26.6 ms on average ("Using Group Policy
-  //   WMI filters", deploywindows.info, 2016). A method call is taken as one query.
-  // - The first connection in a process starts the service's provider host: 1,200 ms, later ones
-  //   40 ms. No public figure was found; these are estimates, above the one-second first use
-  //   administrators report.
-  // - Creating the script control and running its procedure: 60 ms, an estimate (it loads the
-  //   script engine's libraries).
-  // - An echo to a silent address waits its whole timeout, as IcmpSendEcho is documented to do.
-  // - AddIPAddress and DeleteIPAddress: 20 ms each, an estimate (the stack adds the address and
-  //   its routes).
-  static const std::pair<const char*, uint32_t> kTimings[] = {
-      {"ExecQuery", 150}, {"ExecMethod", 150}, {"ConnectServer", 40}, {"CoCreateInstance(ScriptControl)", 60},
-      {"ScriptControl.ExecuteStatement", 150}, {"ScriptControl.Eval", 20}, {"AddIPAddress", 20},
-      {"DeleteIPAddress", 20}};
   std::lock_guard lock(state_->mutex);
   state_->windowsTimings = on;
   for (const auto& [operation, milliseconds] : kTimings) {
@@ -381,6 +422,12 @@ int Machine::PeakConcurrentCalls(const std::string& operation) const {
   std::lock_guard lock(state_->mutex);
   auto it = state_->peakWaiting.find(operation);
   return it == state_->peakWaiting.end() ? 0 : it->second;
+}
+
+bool Machine::HasWindowsTiming(const std::string& call) {
+  for (const auto& [operation, text] : kTimedCallTexts)
+    if (call.rfind(text, 0) == 0) return true;
+  return false;
 }
 
 void Machine::SetLatency(const std::string& operation, uint32_t milliseconds) {

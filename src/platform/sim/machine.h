@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
@@ -121,7 +122,16 @@ class Machine {
   // --- recording and failure injection ---
   // The calls made so far, one text each, e.g. "GetAdaptersInfo(null) -> 111".
   std::vector<std::string> Calls() const;
+  // The same calls, each with the thread that made it.
+  struct CallRecord {
+    std::string call;
+    std::thread::id thread;
+  };
+  std::vector<CallRecord> CallRecords() const;
   void ClearCalls();
+  // True for a recorded call of an operation that takes time on Windows (see UseWindowsTimings):
+  // what a window thread must never wait for.
+  static bool HasWindowsTiming(const std::string& call);
   // The next call of `operation` (its platform name, e.g. "AddIPAddress", "RegSetValueExA",
   // "GetPerAdapterInfo") answers `code` without doing anything. Calls to several FailNext for one
   // operation queue up. The names: GetAdaptersInfo, GetInterfaceInfo, GetPerAdapterInfo,
@@ -140,11 +150,11 @@ class Machine {
   // value answer false. The clock, Sleep and the code-page conversions are neither recorded nor
   // failed.
   void FailNext(const std::string& operation, uint32_t code);
-  // Runs `observer` with each call's text as it is recorded: on the calling thread, with the
-  // machine's lock held, after the call has done its work. A test sees from there what the program
-  // shows while it calls the service, and may act as a user would at that moment: the lock is
-  // recursive, and calls the program makes from the observer are recorded and observed too (an
-  // observer guards against its own re-entry). Null removes it.
+  // Runs `observer` with each call's text as it is recorded: on the calling thread, after the call
+  // has done its work and let go of the machine's lock, before it returns. A test sees from there
+  // what the program shows while it calls the service, and may act as a user would at that moment
+  // (wait for the window thread included); calls the program makes from the observer are recorded
+  // and observed too (an observer guards against its own re-entry). Null removes it.
   void SetCallObserver(std::function<void(const std::string&)> observer);
 
   // The process ends abruptly (as when it is killed, or the power fails) right after the `calls`-th

@@ -99,13 +99,38 @@ class KernelSim;
 // How deep this thread is in call observers (see Machine::InsideMachine).
 extern thread_local int t_observerDepth;
 
+// The machine's lock: recursive, and the call observer's notices that a thread queues while it
+// holds the lock run on that thread once it has let go of the lock entirely. An observer thus
+// never holds the machine's lock, and may wait for other threads (such as a window thread that is
+// itself about to call the machine).
+class ObservedMutex {
+ public:
+  void lock() {
+    mutex_.lock();
+    ++depth_;
+  }
+  bool try_lock() {
+    if (!mutex_.try_lock()) return false;
+    ++depth_;
+    return true;
+  }
+  void unlock();
+  // With the lock held: runs `notice` on this thread after its outermost unlock.
+  void AfterUnlock(std::function<void()> notice) { notices_.push_back(std::move(notice)); }
+
+ private:
+  std::recursive_mutex mutex_;
+  int depth_ = 0;                              // the owning thread's depth
+  std::vector<std::function<void()>> notices_;  // the owning thread's, taken at its last unlock
+};
+
 struct Machine::State {
   State();
   ~State();
 
   // One lock for everything below. Recursive, so that a service may call another one (the
   // script control runs instrumentation calls) and ChangeAdapter callbacks may read the machine.
-  mutable std::recursive_mutex mutex;
+  mutable ObservedMutex mutex;
 
   std::vector<SimAdapter> adapters;
   uint32_t nextContext = 0x10;
@@ -154,6 +179,7 @@ struct Machine::State {
   bool comSecurityInitialized = false;
 
   std::vector<std::string> calls;
+  std::vector<std::thread::id> callThreads;  // the thread of each of `calls`
   std::function<void(const std::string&)> callObserver;
   std::map<std::string, std::deque<uint32_t>> failures;
 
@@ -185,17 +211,20 @@ struct Machine::State {
   std::unique_ptr<KernelSim> kernel;
 
   // --- used with the lock held ---
-  // The observer runs with the machine's lock held: what it does must not wait for other threads.
+  // The observer sees the call on the calling thread once the call has let go of the machine's
+  // lock (see ObservedMutex), before the call returns.
   void Record(std::string call) {
     if (ended) return;
     calls.push_back(call);
+    callThreads.push_back(std::this_thread::get_id());
     if (endAfterCalls > 0 && --endAfterCalls == 0) End();
     // A copy: the observer may call the machine, which records further calls.
     if (callObserver) {
-      auto observer = callObserver;
-      ++t_observerDepth;
-      observer(call);
-      --t_observerDepth;
+      mutex.AfterUnlock([observer = callObserver, call = std::move(call)] {
+        ++t_observerDepth;
+        observer(call);
+        --t_observerDepth;
+      });
     }
   }
   // Takes the next injected failure of `operation`, if any. After the end of the process every
