@@ -120,9 +120,13 @@ void ConfirmAddWindow(app::AppContext& context, platform::Window& window) {
   request.mask = window.Text(aw::kMask);
   request.occupancyQuery = window.IsChecked(aw::kOccupancyQuery) ? 1 : 0;
   request.target = app::SelectedTarget(context);
-  // The change counts from here, so that a close arriving before the worker runs waits for it.
+  // The addition is accepted here, on the window thread: from this click on nothing else runs
+  // until its store has ended. While another operation runs, the window stays open as it is.
+  app::OperationHold operation = context.busy.TryBegin(context);
+  if (!operation) return;
+  // The change counts from here too, so that a close arriving before the worker runs waits for it.
   if (app::BeginChange(context)) {
-    auto work = [&context, request] {
+    auto work = [&context, request, operation] {
       AddAddressRange(context, request);
       app::EndChange(context);
     };
@@ -203,12 +207,10 @@ struct PlannedLine {
 }  // namespace
 
 void AddAddressRange(app::AppContext& context, const app::AddRangeRequest& request) {
-  app::SetBusy(context, true);
   // A mask of no ones, or with a gap, would give each address a network that takes over routes
   // far beyond it: nothing is bound with it.
   if (!ipv4::IsUsableMaskText(request.mask)) {
     app::AppendLog(context, "添加IP-地址子网掩码 " + request.mask + " 无效,未添加任何地址！");
-    app::SetBusy(context, false);
     return;
   }
   app::AppendLog(context, "开始添加IP....");
@@ -264,12 +266,11 @@ void AddAddressRange(app::AppContext& context, const app::AddRangeRequest& reque
     }
   }
 
-  // The busy state holds until the store has ended: no other change, and no other adapter chosen,
-  // in between.
-  app::RefreshAdapters(context, false);
+  // The operation holds the busy state until the store has ended: no other change, and no other
+  // adapter chosen, in between.
+  app::RefreshAdapters(context);
   app::AppendLog(context, "添加IP完成，添加成功" + text::Decimal(added) + "，添加失败" + text::Decimal(failed) + "。");
   StoreAddressList(context, request.target);
-  app::SetBusy(context, false);
 }
 
 }  // namespace corvane::address_ops

@@ -46,12 +46,10 @@ Selection ReadSelection(app::AppContext& context) {
 }
 
 void DeleteRows(app::AppContext& context, const app::ChangeTarget& target, const Selection& selection) {
-  app::SetBusy(context, true);
   app::AppendLog(context, "已经开始启用选中项目,请稍后...");
   const int32_t selected = static_cast<int32_t>(selection.rows.size());
   if (selected == 0) {
     app::AppendLog(context, "没有选中任何要启用的项目！");
-    app::SetBusy(context, false);
     return;
   }
 
@@ -77,25 +75,25 @@ void DeleteRows(app::AppContext& context, const app::ChangeTarget& target, const
     context.services.windows.ProcessPendingEvents();
   }
 
-  // The busy state holds until the store has ended.
-  app::RefreshAdapters(context, false);
+  // The operation holds the busy state until the store has ended.
+  app::RefreshAdapters(context);
   app::AppendLog(context, "删除选中项目完成,共计选中" + text::Decimal(selected) + "条,符合启用条件" +
                               text::Decimal(qualifying) + "条,其中成功" + text::Decimal(deleted) + " 失败" +
                               text::Decimal(failed) + ".");
   StoreAddressList(context, target);
-  app::SetBusy(context, false);
 }
 
 }  // namespace
 
 void DeleteSelectedAddresses(app::AppContext& context) {
+  // The operation and the selection are taken here, on the window thread: a second command, or a
+  // click in the list, before the worker has started changes nothing.
+  app::OperationHold operation = context.busy.TryBegin(context);
+  if (!operation) return;
   if (!app::BeginChange(context)) return;
   const app::ChangeTarget target = app::SelectedTarget(context);
-  // The busy state and the selection are taken here, on the window thread: a second command, or
-  // a click in the list, before the worker has started changes nothing.
-  app::SetBusy(context, true);
   Selection selection = ReadSelection(context);
-  app::RunInBackground(context, [&context, target, selection = std::move(selection)] {
+  app::RunInBackground(context, [&context, target, selection = std::move(selection), operation] {
     DeleteRows(context, target, selection);
     app::EndChange(context);
   });

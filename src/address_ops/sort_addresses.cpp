@@ -17,10 +17,8 @@ namespace {
 // The worker of one sort.
 void RunSort(app::AppContext& context, int column) {
   context.services.windows.ProcessPendingEvents();
-  app::SetBusy(context, true);
   if (const auto plan = SortPlanFor(column)) SortListView(context, mw::kAddressList, plan->keyColumn, plan->kind);
   app::AppendLog(context, "排序完成.");
-  app::SetBusy(context, false);
 }
 
 }  // namespace
@@ -94,14 +92,11 @@ void SortListView(app::AppContext& context, const std::string& list, int keyColu
 }
 
 void SortAddressList(app::AppContext& context, int column) {
-  platform::Window& w = *context.window;
-  if (!w.IsEnabled(mw::kRefreshButton)) return;
-  // The busy state starts here, on the window thread, so that a second click before the worker
-  // has started is refused too; the worker enters it again as it begins.
-  app::SetBusy(context, true);
-  // Without a worker nothing else would end the busy state.
-  if (!context.services.kernel.StartThread([&context, column] { RunSort(context, column); }))
-    app::SetBusy(context, false);
+  // Refused while another operation runs; accepted here, on the window thread, so that a second
+  // click before the worker has started is refused too.
+  app::OperationHold operation = context.busy.TryBegin(context);
+  if (!operation) return;
+  app::RunInBackground(context, [&context, column, operation] { RunSort(context, column); });
 }
 
 }  // namespace corvane::address_ops

@@ -50,28 +50,23 @@ constexpr KindFilter kKindFilters[] = {
 
 }  // namespace
 
-void SetBusy(AppContext& context, bool on) {
-  platform::Window& w = *context.window;
-  w.SetEnabled(mw::kRefreshButton, !on);
-  w.SetEnabled(mw::kSelector, !on);
-  w.SetMenuItemEnabled(mw::kMenuAdd, !on);
-  w.SetMenuItemEnabled(mw::kMenuDelete, !on);
-}
-
 void InitialAdapterFill(AppContext& context) {
-  SetBusy(context, true);
   auto snapshot = context.Enumerate();
   FillSelector(context, *snapshot);
   int count = context.window->ItemCount(mw::kSelector);
   if (count > 0) context.window->SetCurrentItem(mw::kSelector, count - 1);
   context.selectedAdapterIndex = CurrentAdapterIndex(context);
   ShowSelectedAdapter(context);
-  SetBusy(context, false);
 }
 
-void RefreshAdapters(AppContext& context, bool endBusy) {
+void StartInitialAdapterFill(AppContext& context) {
+  OperationHold operation = context.busy.TryBegin(context);
+  if (!operation) return;
+  RunInBackground(context, [&context, operation] { InitialAdapterFill(context); });
+}
+
+void RefreshAdapters(AppContext& context) {
   platform::Window& w = *context.window;
-  SetBusy(context, true);
   int position = w.CurrentItem(mw::kSelector);
   w.ClearItems(mw::kSelector);
   auto snapshot = context.Enumerate();
@@ -82,25 +77,30 @@ void RefreshAdapters(AppContext& context, bool endBusy) {
   w.SetTitle(Decipher(StoredText::WindowTitle));
   AppendLog(context, Decipher(StoredText::Banner));
   ShowSelectedAdapter(context);
-  if (endBusy) SetBusy(context, false);
   AppendLog(context, "刷新显示完成.");
 }
 
 void StartRefresh(AppContext& context) {
-  // The busy state starts here, on the window thread, so that nothing else starts before the
-  // worker has; the worker keeps it until the refresh has ended.
-  SetBusy(context, true);
-  RunInBackground(context, [&context] { RefreshAdapters(context); });
+  // Accepted here, on the window thread, so that nothing else starts before the worker has; the
+  // busy state lasts until the worker's refresh has ended.
+  OperationHold operation = context.busy.TryBegin(context);
+  if (!operation) return;
+  RunInBackground(context, [&context, operation] { RefreshAdapters(context); });
 }
 
 void SelectAdapter(AppContext& context) {
-  SetBusy(context, true);
+  OperationHold operation = context.busy.TryBegin(context);
+  if (!operation) {
+    // The selector changed under an operation that relies on the adapter shown: back to it.
+    platform::Window& w = *context.window;
+    const int32_t shown = context.selectedAdapterIndex;
+    for (int position = 0, count = w.ItemCount(mw::kSelector); position < count; ++position)
+      if (w.ItemData(mw::kSelector, position) == shown) w.SetCurrentItem(mw::kSelector, position);
+    return;
+  }
   context.selectedAdapterIndex = CurrentAdapterIndex(context);
   // The report asks the management service and the IP helper: a worker waits for them.
-  RunInBackground(context, [&context] {
-    ShowSelectedAdapter(context);
-    SetBusy(context, false);
-  });
+  RunInBackground(context, [&context, operation] { ShowSelectedAdapter(context); });
 }
 
 void FillAddressList(AppContext& context, const AdapterSnapshot& snapshot) {

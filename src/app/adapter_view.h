@@ -12,19 +12,19 @@ namespace corvane::app {
 
 class AppContext;
 
-// Disables (on) or enables (off) the refresh button, the adapter selector and the add and delete
-// menu items. There is no counter: the first "off" enables them again.
-void SetBusy(AppContext& context, bool on);
-
-// First enumeration at start-up (worker thread): fills the selector and selects its last item.
+// The first enumeration at start-up, under the busy state, on a worker: fills the selector and
+// selects its last item.
+void StartInitialAdapterFill(AppContext& context);
+// The first enumeration's steps.
 void InitialAdapterFill(AppContext& context);
-// Enumerates again and keeps the selector's position where it still exists. An addition or
-// deletion keeps the busy state on (`endBusy` false) until its store has ended.
-void RefreshAdapters(AppContext& context, bool endBusy = true);
+// Enumerates again and keeps the selector's position where it still exists. Runs within the
+// operation that calls it (the refresh button's, an addition's, a deletion's).
+void RefreshAdapters(AppContext& context);
 // The refresh button: the busy state at once, the refresh on a worker.
 void StartRefresh(AppContext& context);
 // The user chose another adapter: the busy state at once, then a worker shows the adapter without
-// enumerating again.
+// enumerating again. Refused while another operation runs: the selector goes back to the adapter
+// shown.
 void SelectAdapter(AppContext& context);
 
 // Refills the address list for the selected adapter from the kinds whose boxes are checked: the

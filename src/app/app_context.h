@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/adapter_model.h"
+#include "app/busy_state.h"
 #include "app/connection_query.h"
 #include "app/update_info.h"
 #include "platform/platform.h"
@@ -78,6 +79,8 @@ class AppContext {
   // Flipped by every sort of the address list.
   std::atomic<int> sortDirection{0};
 
+  // The one operation that runs, and the busy state it holds.
+  BusyState busy;
   ChangeGate changes;
   // How long a close waits for a running change (a service call that hangs) before the process
   // ends all the same.

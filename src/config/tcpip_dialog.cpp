@@ -25,8 +25,9 @@ constexpr char kFallbackAlternateDns[] = "114.114.114.114";
 // of the main window that waits for it goes on.
 class ApplyEnd {
  public:
-  ApplyEnd(app::AppContext& context, platform::Window& dialog, std::shared_ptr<DialogLife> life)
-      : context_(context), dialog_(dialog), life_(std::move(life)) {}
+  ApplyEnd(app::AppContext& context, platform::Window& dialog, std::shared_ptr<DialogLife> life,
+           app::OperationHold operation)
+      : context_(context), dialog_(dialog), life_(std::move(life)), operation_(std::move(operation)) {}
   ~ApplyEnd() {
     try {
       context_.window->Invoke([&] {
@@ -36,10 +37,8 @@ class ApplyEnd {
       });
     } catch (...) {
     }
-    try {
-      app::SetBusy(context_, false);
-    } catch (...) {
-    }
+    // This holder lets go of the operation: the busy state ends with the last one.
+    operation_.reset();
     try {
       app::EndChange(context_);
     } catch (...) {
@@ -52,6 +51,7 @@ class ApplyEnd {
   app::AppContext& context_;
   platform::Window& dialog_;
   std::shared_ptr<DialogLife> life_;
+  app::OperationHold operation_;
 };
 
 // The texts of the static path, taken from the dialog as OK is pressed.
@@ -132,7 +132,7 @@ void OpenTcpipDialog(app::AppContext& context) {
   if (owner == nullptr || !owner->IsMenuItemEnabled(mw::kMenuProperties)) return;
   // While another operation holds the busy state the adapter shown may be changing under it (a
   // choice of adapter, a refresh): the dialog waits until it has ended.
-  if (!owner->IsEnabled(mw::kRefreshButton)) return;
+  if (context.busy.busy()) return;
   auto life = std::make_shared<DialogLife>();
   context.services.windows.OpenModal(app::TcpipDialogSpec(), owner,
                                      [&context, life](platform::Window& dialog, const platform::Event& event) {
@@ -211,13 +211,14 @@ void ConfirmTcpipDialog(app::AppContext& context, platform::Window& dialog, cons
       return;
     }
   }
-  // A configuration change: a close of the main window waits for it, and nothing else that
-  // changes the adapter runs meanwhile. OK stays disabled until it has ended.
+  // A configuration change: nothing else that changes the adapter runs meanwhile, and a close of
+  // the main window waits for it. OK stays disabled until it has ended.
+  app::OperationHold operation = context.busy.TryBegin(context);
+  if (!operation) return;
   if (!app::BeginChange(context)) return;
   dialog.SetEnabled(td::kOk, false);
-  app::SetBusy(context, true);
-  app::RunInBackground(context, [&context, &dialog, life, name, dhcp, values] {
-    const ApplyEnd end(context, dialog, life);
+  app::RunInBackground(context, [&context, &dialog, life, name, dhcp, values, operation]() mutable {
+    const ApplyEnd end(context, dialog, life, std::move(operation));
     platform::Automation& automation = context.services.automation;
     platform::WindowSystem& windows = context.services.windows;
     std::string line;

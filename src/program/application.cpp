@@ -56,7 +56,8 @@ void Application::OnCreated(platform::Window& window) {
   if (kernel.GetSystemDepPolicy() >= 2) kernel.SetProcessDepPolicy(platform::kProcessDepEnable);
   window.SetMenuItemEnabled(mw::kMenuProperties, false);
   AppendLog(c, Decipher(StoredText::Banner));
-  kernel.StartThread([&c] { InitialAdapterFill(c); });
+  // The first fill holds the busy state from here, before the window answers the user.
+  StartInitialAdapterFill(c);
   window.SetTitle(Decipher(StoredText::WindowTitle));
   window.SetText(mw::kCommunityLink, Decipher(StoredText::CommunityCaption));
   window.SetText(mw::kIssueLink, Decipher(StoredText::IssueCaption));

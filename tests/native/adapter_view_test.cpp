@@ -63,7 +63,7 @@ TEST_F(AdapterViewTest, AColumnClickWhileBusyDoesNothing) {
   const auto rows = ListRows();
   const size_t logLines = Log().size();
   const int direction = Context().sortDirection;
-  app::SetBusy(Context(), true);
+  app::OperationHold busy = HoldBusy();
   machine.ClearCalls();
   EXPECT_TRUE(Main().ClickColumn(mw::kAddressList, 1));
   machine.WaitForThreads();
@@ -71,7 +71,7 @@ TEST_F(AdapterViewTest, AColumnClickWhileBusyDoesNothing) {
   EXPECT_EQ(Log().size(), logLines);
   EXPECT_EQ(Context().sortDirection, direction);
   EXPECT_EQ(machine.Calls(), Strings{});
-  app::SetBusy(Context(), false);
+  busy.reset();
 }
 
 TEST_F(AdapterViewTest, TheBusyStateCoversTheFourControlsAndNothingElse) {
@@ -93,11 +93,11 @@ TEST_F(AdapterViewTest, TheBusyStateCoversTheFourControlsAndNothingElse) {
   EXPECT_TRUE(sawBusy);
   EXPECT_TRUE(BusyControlsEnabled(true));
 
-  app::SetBusy(Context(), true);
+  app::OperationHold busy = HoldBusy();
   EXPECT_TRUE(BusyControlsEnabled(false));
   EXPECT_FALSE(Main().Click(mw::kRefreshButton));
   EXPECT_FALSE(Main().ChooseMenuItem(mw::kMenuAdd));
-  app::SetBusy(Context(), false);
+  busy.reset();
   EXPECT_TRUE(BusyControlsEnabled(true));
 }
 

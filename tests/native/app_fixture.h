@@ -75,6 +75,10 @@ class AppTest : public ::testing::Test {
   }
 
   headless::HeadlessWindow& Main() { return *windows.mainWindow(); }
+  // An operation of the test's own, accepted as the program accepts one: on the window thread.
+  app::OperationHold HoldBusy() {
+    return windows.Marshal([&] { return Context().busy.TryBegin(Context()); });
+  }
   app::AppContext& Context() { return app->context(); }
 
   // The log's messages without their time stamps.
