@@ -43,6 +43,11 @@ std::string ClipboardTextOf(const std::vector<std::string>& addresses) {
 }
 
 void CopyAllAddresses(app::AppContext& context) {
+  // The host name's lookup may wait for the resolver: a worker waits for it.
+  app::RunInBackground(context, [&context] { CopyAllAddressesNow(context); });
+}
+
+void CopyAllAddressesNow(app::AppContext& context) {
   std::vector<std::string> addresses;
   if (!CollectLocalAddresses(context.services.sockets, &addresses)) {
     app::AppendLog(context, "复制失败,因取所有网卡IP失败！");

@@ -87,6 +87,10 @@ bool OpenWebPage(app::AppContext& context, const std::string& url) {
   return result == 0;
 }
 
+void StartWebPage(app::AppContext& context, const std::string& url) {
+  app::RunInBackground(context, [&context, url] { OpenWebPage(context, url); });
+}
+
 std::string OpenFailedLogLine(int32_t code) { return "打开网址失败,返回代码" + text::Decimal(code) + "."; }
 
 std::string UnescapeUrl(std::string_view text) {

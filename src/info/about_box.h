@@ -46,6 +46,8 @@ int32_t OpenDocument(app::AppContext& context, int operation, const std::string&
 // The default browser on `url`, started by the desktop's shell; when it could not be started, the
 // log says so with the code. True when it started.
 bool OpenWebPage(app::AppContext& context, const std::string& url);
+// OpenWebPage on a worker: asking the desktop's shell takes several calls into its process.
+void StartWebPage(app::AppContext& context, const std::string& url);
 
 // The log line of a web page that could not be opened, with the window system's code.
 std::string OpenFailedLogLine(int32_t code);

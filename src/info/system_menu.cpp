@@ -43,8 +43,11 @@ bool MenuFilterProc(app::AppContext& context, platform::Window& window, const pl
   if (message.message == platform::kWmSysCommand) {
     // The whole wParam: system commands of Windows' own carry their low four bits for itself.
     if (message.wParam == static_cast<uintptr_t>(kAuthorItemId)) {
-      const int32_t result = OpenDocument(context, 1, UnescapeUrl(kEncodedContactAddress), "", "", 0);
-      if (result != 0 && result != kDocumentRefused) app::AppendLog(context, OpenFailedLogLine(result));
+      // The desktop's shell takes several calls into its process: a worker waits for them.
+      app::RunInBackground(context, [&context] {
+        const int32_t result = OpenDocument(context, 1, UnescapeUrl(kEncodedContactAddress), "", "", 0);
+        if (result != 0 && result != kDocumentRefused) app::AppendLog(context, OpenFailedLogLine(result));
+      });
     } else if (message.wParam == static_cast<uintptr_t>(kAgreementItemId)) {
       ShowInfoBox(context, AgreementText(), kMbOk | kMbIconInformation, kAgreementCaption);
     }

@@ -105,8 +105,8 @@ void Application::OnMainWindowEvent(platform::Window& window, const platform::Ev
       break;
     case platform::EventKind::MouseDown:
       // The browser is started by the desktop's shell, as the desktop's user; a failure is logged.
-      if (event.control == mw::kIssueLink) info::OpenWebPage(c, Decipher(StoredText::IssueAddress));
-      if (event.control == mw::kCommunityLink) info::OpenWebPage(c, Decipher(StoredText::CommunityAddress));
+      if (event.control == mw::kIssueLink) info::StartWebPage(c, Decipher(StoredText::IssueAddress));
+      if (event.control == mw::kCommunityLink) info::StartWebPage(c, Decipher(StoredText::CommunityAddress));
       break;
     case platform::EventKind::MenuChosen:
       OnMenuItem(event.control);
