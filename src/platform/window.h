@@ -158,7 +158,8 @@ class Window {
   // Batch operations, one call for many rows (one crossing to the window thread, one repaint).
   // ReplaceRows: deletes every row, then appends `rows` in order, each with the given cells (a row
   // shorter than the column count leaves the rest empty) and row data 0; the list is scrolled to
-  // the top afterwards. CellsOf: the texts of `columns` for each of `rows`, result[i][j] being row
+  // the top afterwards. A row that was selected stays selected where a new row has the same cells
+  // (the first, a running number, aside). CellsOf: the texts of `columns` for each of `rows`, result[i][j] being row
   // rows[i], column columns[j]; a row or column the list lacks reads "".
   virtual void ReplaceRows(const std::string& control, const std::vector<std::vector<std::string>>& rows) = 0;
   virtual std::vector<std::vector<std::string>> CellsOf(const std::string& control, const std::vector<int>& rows,

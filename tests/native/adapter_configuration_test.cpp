@@ -713,5 +713,42 @@ TEST_F(DialogTest, OkIsDisabledWhileTheChoiceIsApplied) {
   EXPECT_FALSE(windows.IsOpen(dialog));
 }
 
+// The user closes the dialog while its start-up reads the fields, and again while OK's choice is
+// being applied: the worker that goes on never touches the closed dialog, which is gone.
+TEST_F(DialogTest, ClosedDuringItsStartUpOrItsApplyTheDialogIsLeftAlone) {
+  StartApp();
+  windows.SetUserActionHook(nullptr);
+  bool closed = false;
+  auto closeAtTheFirstCallOf = [&](const std::string& prefix) {
+    closed = false;
+    machine.SetCallObserver([&, prefix](const std::string& call) {
+      if (closed || windows.OnWindowThread() || call.rfind(prefix, 0) != 0) return;
+      if (headless::HeadlessWindow* dialog = windows.topModal()) closed = dialog->CloseByUser();
+    });
+  };
+  closeAtTheFirstCallOf("");
+  ASSERT_TRUE(Main().ChooseMenuItem(mw::kMenuProperties));
+  machine.WaitForThreads();
+  EXPECT_TRUE(closed);
+  EXPECT_EQ(windows.topModal(), nullptr);
+
+  machine.SetCallObserver(nullptr);
+  ASSERT_TRUE(Main().ChooseMenuItem(mw::kMenuProperties));
+  machine.WaitForThreads();
+  headless::HeadlessWindow* dialog = windows.topModal();
+  ASSERT_NE(dialog, nullptr);
+  dialog->Click(td::kAutomatic);
+  const size_t before = Log().size();
+  closeAtTheFirstCallOf("ExecMethod");
+  ASSERT_TRUE(dialog->Click(td::kOk));
+  machine.WaitForThreads();
+  machine.SetCallObserver(nullptr);
+  EXPECT_TRUE(closed);
+  EXPECT_EQ(windows.topModal(), nullptr);
+  EXPECT_EQ(LogAfter(before), Strings{"本地连接 修改为自动获取IP成功."});
+  EXPECT_FALSE(Context().busy.busy());
+  EXPECT_TRUE(Main().IsEnabled(mw::kRefreshButton));
+}
+
 }  // namespace
 }  // namespace corvane::testing

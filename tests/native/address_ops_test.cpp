@@ -560,6 +560,29 @@ TEST_F(AddressOpsTest, TheAdditionStoresTheAdapterItStartedOnWhicheverIsSelected
   EXPECT_EQ(registry.ReadValueBytes(otherPath, "IPAddress", &type), "");
 }
 
+TEST_F(AddressOpsTest, TheDeletionStoresTheAdapterItStartedOnWhicheverIsSelectedBeforeTheStore) {
+  StartApp();
+  AddThroughWindow("10.6.0.{1-2}");
+  const std::string otherPath = address_ops::InterfaceKeyPath(Ethernet(1, u"其他", {}).guid);
+  bool moved = false;
+  machine.SetCallObserver([&](const std::string& call) {
+    if (!moved && call.rfind("DeleteIPAddress(", 0) == 0) {
+      moved = true;
+      Main().SetCurrentItem(mw::kSelector, 0);
+    }
+  });
+  Main().SelectRows(mw::kAddressList, {2});
+  ASSERT_TRUE(Main().ChooseMenuItem(mw::kMenuDelete));
+  machine.WaitForThreads();
+  machine.SetCallObserver(nullptr);
+  ASSERT_TRUE(moved);
+  EXPECT_EQ(AddressesOf(4), (Strings{"192.168.1.10", "192.168.1.11", "10.6.0.2"}));
+  EXPECT_EQ(RegistryBytes("IPAddress"), std::string("192.168.1.10\0" "192.168.1.11\0" "10.6.0.2\0\0", 36));
+  config::RegistryAccess registry(machine.registry());
+  uint32_t type = 0;
+  EXPECT_EQ(registry.ReadValueBytes(otherPath, "IPAddress", &type), "");
+}
+
 TEST_F(AddressOpsTest, AnAdditionOnADhcpAdapterWritesNothingAndSaysTheAddressesDoNotLast) {
   machine.ChangeAdapter(4, [](sim::SimAdapter& a) { a.dhcpEnabled = 1; });
   machine.WriteInterfaceKey(4);

@@ -58,7 +58,7 @@ inline void WaitAfterUserActions(headless::HeadlessWindowSystem& windows, sim::M
 }
 
 class AppTest : public ::testing::Test {
- protected:
+ public:
   AppTest() { WaitAfterUserActions(windows, machine); }
   void TearDown() override {
     machine.WaitForThreads();

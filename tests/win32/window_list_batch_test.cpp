@@ -55,14 +55,15 @@ std::vector<int> Range(int count) {
   return v;
 }
 
-// Sent messages of the private "run this on the window thread" kind, counted on the window thread.
+// Wake-ups of the private "run what is queued on the window thread" kind, counted as the window
+// thread takes them off its queue.
 std::atomic<int> g_crossings{0};
 HWND g_countedWindow = nullptr;
 
 LRESULT CALLBACK CountCrossings(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HC_ACTION) {
-    const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    if (sent->hwnd == g_countedWindow && sent->message == win32::detail::InvokeMessage()) ++g_crossings;
+  if (code == HC_ACTION && wParam == PM_REMOVE) {
+    const auto* taken = reinterpret_cast<const MSG*>(lParam);
+    if (taken->hwnd == g_countedWindow && taken->message == win32::detail::InvokeMessage()) ++g_crossings;
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -186,7 +187,7 @@ TEST_F(WineListBatch, FillsTheListViewAndReadsEveryCellBack) {
 TEST_F(WineListBatch, FromAWorkerEachBatchCrossesToTheWindowThreadOnce) {
   g_crossings = 0;
   g_countedWindow = win32::NativeWindowHandle(*window_);
-  HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, CountCrossings, nullptr, GetCurrentThreadId());
+  HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, CountCrossings, nullptr, GetCurrentThreadId());
   ASSERT_NE(hook, nullptr);
 
   const Rows rows = AddressRows(1000);
@@ -281,10 +282,113 @@ TEST_F(WineListBatch, SortingCarriesTheSelectionAndTheFocusWithTheirRows) {
   EXPECT_EQ(window_->CellsOf(mw::kAddressList, Range(60), Range(kColumns)), read);
   EXPECT_EQ(window_->SelectedRows(mw::kAddressList), (std::vector<int>{0, 49, 56}));
 
-  // A new fill belongs to no selection.
-  window_->ReplaceRows(mw::kAddressList, AddressRows(60));
-  EXPECT_TRUE(window_->SelectedRows(mw::kAddressList).empty());
+  // A new fill keeps selected the rows it holds again, wherever they are now, and no other.
+  Rows refill = AddressRows(60, "y");
+  refill[7] = rows[10];
+  refill[7][0] = "8";
+  refill[20] = rows[59];
+  window_->ReplaceRows(mw::kAddressList, refill);
+  EXPECT_EQ(window_->SelectedRows(mw::kAddressList), (std::vector<int>{7, 20}));
   EXPECT_EQ(FocusedRow(), -1);
+  window_->ReplaceRows(mw::kAddressList, AddressRows(60, "q"));
+  EXPECT_TRUE(window_->SelectedRows(mw::kAddressList).empty());
+}
+
+// A click the list view tracks runs a loop of its own (under Wine the right button's, until the
+// button is released): a worker's refill that arrives meanwhile waits for the click to end, and
+// the row the user clicked is still selected after it, at its new place.
+TEST_F(WineListBatch, ARefillWaitsForTheClickTheListTracksAndTheClickedRowStaysSelected) {
+  const Rows rows = AddressRows(10);
+  window_->ReplaceRows(mw::kAddressList, rows);
+  Pump(50);
+  RECT row2{};
+  row2.left = LVIR_BOUNDS;
+  ASSERT_TRUE(SendMessageW(list_, LVM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&row2)));
+  const LPARAM at = MAKELPARAM((row2.left + row2.right) / 2, (row2.top + row2.bottom) / 2);
+  Rows refill = AddressRows(11, "z");
+  refill[4] = rows[2];  // the clicked row, two places down
+
+  std::atomic<bool> refilled{false};
+  std::atomic<int> countDuringTheClick{-1};
+  std::thread worker([&] {
+    Sleep(300);  // the list is tracking the click
+    window_->ReplaceRows(mw::kAddressList, refill);
+    refilled = true;
+  });
+  std::thread user([&] {
+    Sleep(900);
+    countDuringTheClick = static_cast<int>(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0));
+    PostMessageW(list_, WM_RBUTTONUP, 0, at);
+  });
+  PostMessageW(list_, WM_RBUTTONDOWN, MK_RBUTTON, at);
+  const DWORD start = GetTickCount();
+  while (!refilled && GetTickCount() - start < 20000) {
+    system_->ProcessPendingEvents();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+  worker.join();
+  user.join();
+  ASSERT_TRUE(refilled);
+  EXPECT_EQ(countDuringTheClick, 10);
+  EXPECT_EQ(RowCount(), 11);
+  EXPECT_EQ(window_->SelectedRows(mw::kAddressList), (std::vector<int>{4}));
+}
+
+// The same for a message box a handler shows: what a worker asks of the window is done once the
+// box is closed and the handler has returned, not while the user reads the box.
+TEST_F(WineListBatch, AWorkersCallWaitsForTheMessageBoxAHandlerShows) {
+  std::unique_ptr<platform::WindowSystem> system = win32::MakeWindowSystem();
+  platform::Window* window = nullptr;
+  window = system->CreateMainWindow(app::MainWindowSpec(), [&](platform::Window&, const platform::Event& event) {
+    if (event.kind == platform::EventKind::Clicked) system->ShowMessageBox(window, "提示", "标题", MB_OK);
+  });
+  ASSERT_NE(window, nullptr);
+  HWND hwnd = win32::NativeWindowHandle(*window);
+  window->SetTitle("之前");
+  const DWORD thread = GetCurrentThreadId();
+
+  std::atomic<bool> changed{false};
+  std::string titleWhileShown;
+  std::thread user([&] {
+    // The box, once it is up.
+    HWND box = nullptr;
+    for (int i = 0; i < 500 && box == nullptr; ++i) {
+      Sleep(20);
+      EnumThreadWindows(
+          thread,
+          [](HWND candidate, LPARAM found) -> BOOL {
+            wchar_t name[16] = {};
+            GetClassNameW(candidate, name, 16);
+            if (lstrcmpW(name, L"#32770") != 0 || !IsWindowVisible(candidate)) return TRUE;
+            *reinterpret_cast<HWND*>(found) = candidate;
+            return FALSE;
+          },
+          reinterpret_cast<LPARAM>(&box));
+    }
+    std::thread worker([&] {
+      window->SetTitle("之后");
+      changed = true;
+    });
+    Sleep(500);
+    wchar_t title[64] = {};
+    GetWindowTextW(hwnd, title, 64);
+    titleWhileShown = win32::ui::GbkFromWide(title);
+    if (box != nullptr) PostMessageW(box, WM_COMMAND, IDOK, 0);
+    worker.join();
+  });
+  // The click comes through the window system's loop, as the user's would.
+  PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(win32::NativeControlHandle(*window, mw::kRefreshButton)),
+                                            BN_CLICKED),
+               reinterpret_cast<LPARAM>(win32::NativeControlHandle(*window, mw::kRefreshButton)));
+  const DWORD start = GetTickCount();
+  while (!changed && GetTickCount() - start < 20000) {
+    system->ProcessPendingEvents();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+  user.join();
+  ASSERT_TRUE(changed);
+  EXPECT_EQ(titleWhileShown, "之前");
+  EXPECT_EQ(window->Title(), "之后");
 }
 
 TEST_F(WineListBatch, TheControlShowsAndFindsTheRowsTheWindowHolds) {

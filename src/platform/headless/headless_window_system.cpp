@@ -1,6 +1,7 @@
 #include "platform/headless/headless_window_system.h"
 
 #include <algorithm>
+#include <set>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -276,12 +277,21 @@ void HeadlessWindow::ReplaceRows(const std::string& control, const std::vector<s
     if (c == nullptr) return;
     ++batchCalls_;
     const size_t columns = std::max<size_t>(1, c->layout.columns.size());
+    // As the Win32 list does: a selected row stays selected where it is among the new rows (the
+    // same cells but the first, the running number).
+    auto identity = [](const std::vector<std::string>& cells) {
+      return std::vector<std::string>(cells.begin() + (cells.empty() ? 0 : 1), cells.end());
+    };
+    std::set<std::vector<std::string>> kept;
+    for (const Row& row : c->rows)
+      if (row.selected) kept.insert(identity(row.cells));
     c->rows.clear();
     c->rows.reserve(rows.size());
     for (const auto& cells : rows) {
       Row row;
       row.cells.assign(columns, std::string());
       for (size_t i = 0; i < cells.size() && i < columns; ++i) row.cells[i] = cells[i];
+    row.selected = !kept.empty() && kept.count(identity(row.cells)) != 0;
       c->rows.push_back(std::move(row));
     }
   });

@@ -72,6 +72,7 @@ bool IsUnicastCandidate(uint32_t h) {
 }  // namespace
 
 uint32_t IpHelperSim::GetAdaptersInfo(void* buffer, uint32_t* size) {
+  s_.Delay("GetAdaptersInfo");
   std::lock_guard lock(s_.mutex);
   const std::string args = buffer == nullptr ? "null" : std::to_string(size ? *size : 0);
   auto finish = [&](uint32_t code) {
@@ -236,6 +237,7 @@ uint32_t IpHelperSim::GetPerAdapterInfo(uint32_t ifIndex, void* buffer, uint32_t
 
 uint32_t IpHelperSim::GetAdaptersAddresses(uint32_t family, uint32_t flags,
                                            std::vector<platform::AdapterAddresses>* out) {
+  s_.Delay("GetAdaptersAddresses");
   std::lock_guard lock(s_.mutex);
   auto finish = [&](uint32_t code) {
     s_.Record("GetAdaptersAddresses(" + std::to_string(family) + ", " + Hex(flags) + ") -> " +

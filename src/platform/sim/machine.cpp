@@ -37,10 +37,14 @@ std::string MultiString(const std::vector<std::string>& entries) {
 // - An echo to a silent address waits its whole timeout, as IcmpSendEcho is documented to do.
 // - AddIPAddress and DeleteIPAddress: 20 ms each, an estimate (the stack adds the address and
 //   its routes).
+// - GetAdaptersInfo and GetAdaptersAddresses: 5 ms each, an estimate (the lists are gathered from
+//   the network stack's drivers).
+// - gethostbyname: 1 ms, an estimate: the machine's own name is answered from its own addresses,
+//   without the network; any other name may wait for DNS or NetBIOS for seconds.
 constexpr std::pair<const char*, uint32_t> kTimings[] = {
     {"ExecQuery", 150}, {"ExecMethod", 150}, {"ConnectServer", 40}, {"CoCreateInstance(ScriptControl)", 60},
     {"ScriptControl.ExecuteStatement", 150}, {"ScriptControl.Eval", 20}, {"AddIPAddress", 20},
-    {"DeleteIPAddress", 20}};
+    {"DeleteIPAddress", 20}, {"GetAdaptersInfo", 5}, {"GetAdaptersAddresses", 5}, {"gethostbyname", 1}};
 
 // The recorded text that each timed operation's call begins with.
 constexpr std::pair<const char*, const char*> kTimedCallTexts[] = {
@@ -53,6 +57,9 @@ constexpr std::pair<const char*, const char*> kTimedCallTexts[] = {
     {"AddIPAddress", "AddIPAddress("},
     {"DeleteIPAddress", "DeleteIPAddress("},
     {"IcmpSendEcho", "IcmpSendEcho("},
+    {"GetAdaptersInfo", "GetAdaptersInfo("},
+    {"GetAdaptersAddresses", "GetAdaptersAddresses("},
+    {"gethostbyname", "gethostbyname("},
 };
 
 std::string Dword(uint32_t v) {

@@ -166,9 +166,10 @@ class Machine {
   // Every call of `operation` takes `milliseconds` before it does its work, without holding up
   // other threads' calls; the end of the process cuts the wait short. 0 removes the latency.
   // Operations with a latency: AddIPAddress, DeleteIPAddress, IcmpSendEcho, RegSetValueExA,
-  // ConnectServer, ExecQuery, ExecMethod, CoCreateInstance(ScriptControl),
-  // ScriptControl.ExecuteStatement, ScriptControl.Eval. The automation's one-call ExecQuery and
-  // ExecMethod connect first: each takes a ConnectServer and its own call.
+  // GetAdaptersInfo, GetAdaptersAddresses, gethostbyname, ConnectServer, ExecQuery, ExecMethod,
+  // CoCreateInstance(ScriptControl), ScriptControl.ExecuteStatement, ScriptControl.Eval. The
+  // automation's one-call ExecQuery and ExecMethod connect first: each takes a ConnectServer and
+  // its own call.
   void SetLatency(const std::string& operation, uint32_t milliseconds);
   // The timings of a real Windows machine where it is slow (the management service, its first
   // use in a process, the script control, echoes to silent addresses, binding and unbinding):

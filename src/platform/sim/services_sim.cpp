@@ -34,6 +34,7 @@ bool SocketsSim::GetHostName(std::string* name) {
 // it) to the addresses of its adapters in adapter order followed by the addresses added for it,
 // and every name added with AddHost to its addresses.
 bool SocketsSim::GetHostByName(const std::string& name, std::vector<uint32_t>* addresses) {
+  s_.Delay("gethostbyname");
   std::lock_guard lock(s_.mutex);
   std::vector<uint32_t> found;
   bool ok = false;

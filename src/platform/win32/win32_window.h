@@ -8,17 +8,22 @@
 //   window_system.cpp     the window system: main and modal windows, the message loop
 //
 // Threads: a window belongs to the thread that created it. Every operation of platform::Window
-// runs on that thread: inline when called there, otherwise as a function sent with a private
-// message (SendMessageW waits for it, so a compound operation such as an append stays whole and
-// its result comes back to the caller). Any program on the desktop can send or post that message
-// to the window, so it runs only a call this process queued itself: one the window holds as
-// pending, sent (not posted), each at most once; any other is dropped.
+// runs on that thread: inline when called there, otherwise queued with the window, which a private
+// message wakes; the caller waits until the window thread has run it, so that a compound operation
+// such as an append stays whole and its result comes back. The message carries nothing: any
+// program on the desktop can send or post it, and all it can do is make the window run what this
+// process queued. The queue is served only from the window system's own message loops, never
+// inside a loop that a handler entered (a pop-up menu, a message box, a list view tracking a
+// click): there the calls wait until that loop has ended, so that nothing a worker does changes
+// the window under a click or a menu the user is in.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <exception>
 #include <functional>
 #include <map>
@@ -44,9 +49,26 @@ inline constexpr wchar_t kWindowClass[] = L"CorvaneWindow";
 inline constexpr int kIconResourceId = 1;
 inline constexpr wchar_t kDefaultFace[] = L"MS Shell Dlg 2";
 inline constexpr int kDefaultPoints = 9;
-// The private message: lParam is a pending InvokeCall, whose work the window thread runs.
-// Registered under a name of the program's own; 0 when it could not be registered.
+// The private message that wakes a window to run its queued calls. Registered under a name of the
+// program's own; 0 when it could not be registered.
 UINT InvokeMessage();
+
+// One of the window system's own message loops, for its span on the window thread (the main loop,
+// a modal window's, a round of pending events). Such a loop serves the windows' queued calls
+// itself when it takes their wake-up, and after each message it dispatched, whatever had to wait
+// meanwhile; a wake-up that a loop entered by a handler takes (a menu's, a message box's, a list
+// view's tracking a click) only marks the window as waiting.
+class OwnMessageLoop {
+ public:
+  OwnMessageLoop();
+  ~OwnMessageLoop();
+  OwnMessageLoop(const OwnMessageLoop&) = delete;
+  OwnMessageLoop& operator=(const OwnMessageLoop&) = delete;
+  // A message the loop took: true when it was a wake-up, served here and not to be dispatched.
+  static bool Serve(const MSG& msg);
+  // After a dispatched message: the calls that waited for it.
+  static void ServeDeferred();
+};
 inline constexpr int kFirstControlId = 1000;
 inline constexpr UINT kFirstMenuCommand = 40001;
 // Height of a drop-down list box with its list dropped.
@@ -58,6 +80,7 @@ inline constexpr int kMaxGroupDepth = 16;
 struct InvokeCall {
   const std::function<void()>* work = nullptr;
   std::exception_ptr error;
+  bool done = false;  // run, or dropped because the window went
 };
 
 inline bool IsButtonKind(ControlKind kind) {
@@ -182,8 +205,16 @@ class Win32Window final : public platform::Window {
   void OnDpiChanged(UINT dpi, const RECT* suggested);
   // Runs `work` on the window thread and waits for it; nothing when the window is gone.
   void Run(const std::function<void()>& work);
-  // The private message on the window thread: runs the call when it is one of the pending ones.
-  void OnInvoke(LPARAM lParam);
+  // The private message in the window procedure.
+  void OnInvoke();
+
+ public:
+  // Runs every queued call, in order; the window thread only.
+  void ServeQueue();
+
+ private:
+  // The window is going: the calls still queued are dropped and their callers let go.
+  void DropQueue();
   const Control* Find(const std::string& name) const;
   const Control* FindOfKind(const std::string& name, ControlKind kind) const;
   const MenuItem* FindMenuItem(const std::string& name) const;
@@ -205,10 +236,12 @@ class Win32Window final : public platform::Window {
   std::map<std::string, ui::ScopedMenu> menus_;
   std::map<std::string, MenuItem> menuItems_;
   std::map<UINT, std::string> menuCommands_;
-  // The calls of Run() waiting for the window thread, entered before they are sent and removed
-  // when the window thread takes one (or, if it never does, when the send returns).
-  std::mutex pendingMutex_;
-  std::unordered_set<const InvokeCall*> pending_;
+  // The calls of Run() waiting for the window thread, in order, and the callers still in Run().
+  std::mutex queueMutex_;
+  std::condition_variable queueServed_;
+  std::deque<InvokeCall*> queue_;
+  bool queueClosed_ = false;
+  int callers_ = 0;
   // Window thread only.
   std::unordered_map<HWND, ListRows> lists_;
   // The resolution the window is laid out for, and its fonts at that resolution.

@@ -40,6 +40,12 @@ void Win32Window::RegisterWindowClass() {
 // Creation and destruction
 
 Win32Window::~Win32Window() {
+  {
+    // Callers let go by the window's end are still leaving Run(): the object waits for them.
+    DropQueue();
+    std::unique_lock lock(queueMutex_);
+    queueServed_.wait(lock, [&] { return callers_ == 0; });
+  }
   HWND hwnd = hwnd_.load();
   if (hwnd == nullptr) return;
   // The object goes first: the window must not reach it any more, nor raise events.

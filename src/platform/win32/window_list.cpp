@@ -9,6 +9,7 @@
 #include <cwctype>
 #include <numeric>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/win32/win32_window.h"
@@ -51,6 +52,18 @@ bool StartsWithIgnoringCase(const std::wstring& text, const wchar_t* prefix, siz
   for (size_t i = 0; i < length; ++i)
     if (std::towlower(text[i]) != std::towlower(prefix[i])) return false;
   return true;
+}
+
+// What makes a row the same row after a refill: every cell but the first (the running number),
+// each with its length, so that no two different rows give the same text.
+std::wstring RowIdentity(const ListRow& row) {
+  std::wstring identity;
+  for (size_t i = 1; i < row.cells.size(); ++i) {
+    identity += std::to_wstring(row.cells[i].size());
+    identity += L':';
+    identity += row.cells[i];
+  }
+  return identity;
 }
 
 }  // namespace
@@ -192,12 +205,24 @@ void Win32Window::ReplaceRows(const std::string& control, const std::vector<std:
     ListRows* held = RowsOf(c->hwnd);
     if (held == nullptr) return;
     HWND list = c->hwnd;
+    // The rows the user selected stay selected where they are among the new ones.
+    std::unordered_set<std::wstring> kept;
+    for (int row : ui::listview::Selected(list))
+      if (static_cast<size_t>(row) < held->size()) kept.insert(RowIdentity((*held)[static_cast<size_t>(row)]));
     // Nothing is drawn until the count is in, the scroll bar included; then one repaint.
     const ui::DrawingPause pause(list);
     held->swap(fresh);
     // Selection and focus belong to the old rows.
     ui::listview::DeleteAll(list);
     SetItemCount(list, held->size(), 0);
+    if (!kept.empty()) {
+      LVITEMW state{};
+      state.stateMask = LVIS_SELECTED;
+      state.state = LVIS_SELECTED;
+      for (size_t i = 0; i < held->size(); ++i)
+        if (kept.count(RowIdentity((*held)[i])) != 0)
+          SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&state));
+    }
     // The first row at the top, as after a fresh fill.
     if (!held->empty() && SendMessageW(list, LVM_GETTOPINDEX, 0, 0) != 0) SendMessageW(list, LVM_ENSUREVISIBLE, 0, FALSE);
   });

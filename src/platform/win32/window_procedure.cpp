@@ -2,7 +2,9 @@
 // threads runs on the window thread.
 #include "platform/win32/win32_window.h"
 
+#include <algorithm>
 #include <exception>
+#include <vector>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -19,6 +21,41 @@ void Win32Window::Raise(const Event& event) {
     if (handler_) handler_(*this, event);
   } catch (...) {
     // A handler's failure stays in the handler.
+  }
+}
+
+namespace {
+
+// The window system's own message loops running on this thread, and the windows whose queued
+// calls wait for the message being handled (and any loop its handler entered) to end.
+thread_local int t_ownLoops = 0;
+thread_local std::vector<HWND> t_deferred;
+
+Win32Window* OwnWindowOf(HWND hwnd) {
+  if (hwnd == nullptr || !IsWindow(hwnd)) return nullptr;
+  wchar_t name[64];
+  if (GetClassNameW(hwnd, name, 64) <= 0 || lstrcmpW(name, kWindowClass) != 0) return nullptr;
+  return reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
+
+}  // namespace
+
+OwnMessageLoop::OwnMessageLoop() { ++t_ownLoops; }
+
+OwnMessageLoop::~OwnMessageLoop() { --t_ownLoops; }
+
+bool OwnMessageLoop::Serve(const MSG& msg) {
+  if (msg.message == 0 || msg.message != InvokeMessage()) return false;
+  if (Win32Window* window = OwnWindowOf(msg.hwnd)) window->ServeQueue();
+  return true;
+}
+
+void OwnMessageLoop::ServeDeferred() {
+  while (!t_deferred.empty()) {
+    std::vector<HWND> windows;
+    windows.swap(t_deferred);
+    for (HWND hwnd : windows)
+      if (Win32Window* window = OwnWindowOf(hwnd)) window->ServeQueue();
   }
 }
 
@@ -39,7 +76,7 @@ LRESULT CALLBACK Win32Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, 
 
 LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message != 0 && message == InvokeMessage()) {
-    OnInvoke(lParam);
+    OnInvoke();
     return 0;
   }
   switch (message) {
@@ -89,6 +126,7 @@ LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       return 0;
     case WM_DESTROY:
       closed_ = true;
+      DropQueue();
       Raise(Event{EventKind::Destroying, "", 0});
       if (modal_)
         // The modal loop waits in GetMessageW, which returns only for a posted message.
@@ -213,34 +251,59 @@ void Win32Window::Run(const std::function<void()>& work) {
   if (message == 0) return;
   InvokeCall call;
   call.work = &work;
-  {
-    std::lock_guard lock(pendingMutex_);
-    pending_.insert(&call);
-  }
-  SendMessageW(hwnd, message, 0, reinterpret_cast<LPARAM>(&call));
-  {
-    // Still there when the window went before taking it.
-    std::lock_guard lock(pendingMutex_);
-    pending_.erase(&call);
-  }
+  std::unique_lock lock(queueMutex_);
+  if (queueClosed_) return;
+  queue_.push_back(&call);
+  ++callers_;
+  // The message only wakes the window; a wake-up lost to a full queue is made up by the next one.
+  PostMessageW(hwnd, message, 0, 0);
+  queueServed_.wait(lock, [&] { return call.done; });
+  --callers_;
+  queueServed_.notify_all();
+  lock.unlock();
   if (call.error) std::rethrow_exception(call.error);
 }
 
-void Win32Window::OnInvoke(LPARAM lParam) {
-  // Ours are sent from another thread of this process and wait for the answer; a posted message
-  // has no sender waiting, so it is never one of them.
-  if ((InSendMessageEx(nullptr) & ISMEX_SEND) == 0) return;
-  auto* call = reinterpret_cast<InvokeCall*>(lParam);
-  {
-    // Taken out as it runs: the same pointer sent again (by anyone) runs nothing.
-    std::lock_guard lock(pendingMutex_);
-    if (pending_.erase(call) == 0) return;
+void Win32Window::OnInvoke() {
+  // The window system's loops serve the queue themselves. A wake-up that reaches the procedure
+  // came from a loop that a handler entered (a menu, a message box, a click being tracked): the
+  // calls wait until the handler has returned to the loop. A thread that runs none of those loops
+  // (a test's own) is served here.
+  if (t_ownLoops == 0) {
+    ServeQueue();
+    return;
   }
-  try {
-    (*call->work)();
-  } catch (...) {
-    call->error = std::current_exception();
+  HWND hwnd = hwnd_.load();
+  if (hwnd != nullptr && std::find(t_deferred.begin(), t_deferred.end(), hwnd) == t_deferred.end())
+    t_deferred.push_back(hwnd);
+}
+
+void Win32Window::ServeQueue() {
+  for (;;) {
+    InvokeCall* call = nullptr;
+    {
+      std::lock_guard lock(queueMutex_);
+      if (queue_.empty()) return;
+      call = queue_.front();
+      queue_.pop_front();
+    }
+    try {
+      (*call->work)();
+    } catch (...) {
+      call->error = std::current_exception();
+    }
+    std::lock_guard lock(queueMutex_);
+    call->done = true;
+    queueServed_.notify_all();
   }
+}
+
+void Win32Window::DropQueue() {
+  std::lock_guard lock(queueMutex_);
+  queueClosed_ = true;
+  for (InvokeCall* call : queue_) call->done = true;
+  queue_.clear();
+  queueServed_.notify_all();
 }
 
 const Win32Window::Control* Win32Window::Find(const std::string& name) const {

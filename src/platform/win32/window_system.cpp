@@ -20,6 +20,7 @@ namespace corvane::win32 {
 
 namespace {
 
+using detail::OwnMessageLoop;
 using detail::Win32Window;
 using detail::kWindowClass;
 using platform::Event;
@@ -81,12 +82,15 @@ platform::Window* Win32WindowSystem::CreateMainWindow(const platform::WindowSpec
 }
 
 int Win32WindowSystem::RunMessageLoop() {
+  const OwnMessageLoop loop;
   MSG msg{};
   for (;;) {
     const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got == 0) return static_cast<int>(msg.wParam);
     if (got == -1) return -1;
+    if (OwnMessageLoop::Serve(msg)) continue;
     DispatchOne(msg);
+    OwnMessageLoop::ServeDeferred();
   }
 }
 
@@ -97,6 +101,7 @@ void Win32WindowSystem::OpenModal(const platform::WindowSpec& layout, platform::
   if (ownerHandle != nullptr) EnableWindow(ownerHandle, FALSE);
   if (window->Create()) {
     window->Raise(Event{EventKind::Created, "", 0});
+    const OwnMessageLoop loop;
     MSG msg{};
     while (!window->closed()) {
       const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
@@ -106,7 +111,9 @@ void Win32WindowSystem::OpenModal(const platform::WindowSpec& layout, platform::
         break;
       }
       if (got == -1) break;
+      if (OwnMessageLoop::Serve(msg)) continue;
       DispatchOne(msg);
+      OwnMessageLoop::ServeDeferred();
     }
     window->DestroyNow();
   }
@@ -117,13 +124,16 @@ void Win32WindowSystem::OpenModal(const platform::WindowSpec& layout, platform::
 }
 
 void Win32WindowSystem::ProcessPendingEvents() {
+  const OwnMessageLoop loop;
   MSG msg{};
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
       PostQuitMessage(static_cast<int>(msg.wParam));
       return;
     }
+    if (OwnMessageLoop::Serve(msg)) continue;
     DispatchOne(msg);
+    OwnMessageLoop::ServeDeferred();
   }
 }
 
