@@ -3,8 +3,10 @@
 // the work of another. Every operation is held at its steps (the moment it was accepted, a
 // service call of its worker, its store) while the user tries everything else.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <functional>
+#include <mutex>
 
 #include "app_fixture.h"
 #include "info/system_menu.h"
@@ -22,6 +24,8 @@ struct HeldOperation {
   Strings heldAt;  // call prefixes; the first CreateThread of the operation is always one
 };
 
+void PrintTo(const HeldOperation& operation, std::ostream* out) { *out << operation.name; }
+
 class OneChangeTest : public AppTest, public ::testing::WithParamInterface<HeldOperation> {
  protected:
   void SetUp() override {
@@ -30,16 +34,18 @@ class OneChangeTest : public AppTest, public ::testing::WithParamInterface<HeldO
     machine.WriteInterfaceKey(4);
   }
 
-  int CallsOf(const std::string& prefix) {
+  // Workers started by the window thread, where every operation is accepted.
+  int WorkersStartedByTheWindow() {
     int n = 0;
-    for (const auto& c : machine.Calls()) n += c.rfind(prefix, 0) == 0 ? 1 : 0;
+    for (const auto& record : machine.CallRecords())
+      n += record.call.rfind("CreateThread", 0) == 0 && record.thread == windows.windowThread() ? 1 : 0;
     return n;
   }
 
   // Everything else the user might start; what was accepted, by name.
   Strings TryEverythingElse() {
     Strings accepted;
-    const int threads = CallsOf("CreateThread");
+    const int threads = WorkersStartedByTheWindow();
     headless::HeadlessWindow* modal = windows.topModal();
     const int items = Main().ItemCount(mw::kSelector);
     const int current = Main().CurrentItem(mw::kSelector);
@@ -51,7 +57,7 @@ class OneChangeTest : public AppTest, public ::testing::WithParamInterface<HeldO
     Main().SetMenuItemEnabled(mw::kMenuProperties, true);
     Main().ChooseMenuItem(mw::kMenuProperties);
     if (windows.topModal() != modal) accepted.push_back("a window");
-    if (CallsOf("CreateThread") != threads) accepted.push_back("a worker");
+    if (WorkersStartedByTheWindow() != threads) accepted.push_back("a worker");
     if (!Context().busy.busy()) accepted.push_back("busy state off");
     return accepted;
   }
@@ -61,26 +67,27 @@ class OneChangeTest : public AppTest, public ::testing::WithParamInterface<HeldO
   // everything else.
   void Hold(const Strings& heldAt) {
     machine.ClearCalls();
+    // Observers of different threads run at the same time: one probe at a time, the others pass.
     machine.SetCallObserver([this, heldAt](const std::string& call) {
-      if (probing_) return;
       std::string at;
-      if (call.rfind("CreateThread", 0) == 0 && windows.OnWindowThread() && !heldAtStart_) {
-        heldAtStart_ = true;
+      if (call.rfind("CreateThread", 0) == 0 && windows.OnWindowThread() && !heldAtStart_.exchange(true))
         at = "accepted";
-      }
       for (const std::string& prefix : heldAt)
         if (call.rfind(prefix, 0) == 0) at = prefix;
-      if (at.empty()) return;
-      probing_ = true;
+      if (at.empty() || probing_.exchange(true)) return;
       const Strings accepted = TryEverythingElse();
+      {
+        std::lock_guard lock(mutex_);
+        probes_.push_back(at);
+        if (!accepted.empty()) refusedNot_.push_back(call + ": " + accepted.front());
+      }
       probing_ = false;
-      probes_.push_back(at);
-      if (!accepted.empty()) refusedNot_.push_back(call + ": " + accepted.front());
     });
   }
 
-  bool probing_ = false;
-  bool heldAtStart_ = false;
+  std::atomic<bool> probing_{false};
+  std::atomic<bool> heldAtStart_{false};
+  std::mutex mutex_;
   Strings probes_;
   Strings refusedNot_;
 };
@@ -157,6 +164,8 @@ struct UserAction {
   const char* name;
   std::function<void(AppTest&)> run;
 };
+
+void PrintTo(const UserAction& action, std::ostream* out) { *out << action.name; }
 
 class WindowThreadTest : public AppTest, public ::testing::WithParamInterface<UserAction> {};
 

@@ -13,11 +13,16 @@ namespace aw = app::add_window;
 
 // One run of the program on a fresh machine: adapter 4 with two configured addresses, stored in its
 // interface key, and another adapter.
+// The configured addresses have masks of their own, and the add window gives another.
 struct Program {
-  Program() {
+  explicit Program(bool transactions = true) {
     WaitAfterUserActions(windows, machine);
+    machine.SetRegistryTransactionsAvailable(transactions);
     machine.AddAdapter(Ethernet(1, u"其他", {"10.1.0.1"}));
-    machine.AddAdapter(Ethernet(4, u"本地连接", {"192.168.1.10", "192.168.1.11"}));
+    sim::SimAdapter a = Ethernet(4, u"本地连接", {"192.168.1.10", "192.168.1.11"});
+    a.ipAddresses[0].mask = "255.255.0.0";
+    a.ipAddresses[1].mask = "255.255.255.128";
+    machine.AddAdapter(a);
     machine.WriteInterfaceKey(4);
     app = std::make_unique<program::Application>(services);
     app->Start();
@@ -33,6 +38,7 @@ struct Program {
     headless::HeadlessWindow* w = windows.topModal();
     ASSERT_NE(w, nullptr);
     w->Type(aw::kAddresses, lines);
+    w->Type(aw::kMask, "255.255.240.0");
     w->Click(aw::kConfirm);
   }
   // Selects the rows of the given addresses and deletes them.
@@ -184,64 +190,98 @@ TEST(ProgramEnd, AServiceCallThatHangsIsNotWaitedForPastTheCloseTimeout) {
 }
 
 // Runs `change` once to count its calls, then once more for every call, ended there by `end`.
-void AtEveryCall(const std::function<void(Program&)>& prepare, const std::function<void(Program&)>& change,
-                 const std::function<void(Program&, size_t)>& end,
-                 const std::function<void(Program&, size_t)>& check) {
+// `check` learns the call after which the store has ended (the last call that writes the registry
+// or commits a transaction in the first run).
+void AtEveryCall(bool transactions, const std::function<void(Program&)>& prepare,
+                 const std::function<void(Program&)>& change, const std::function<void(Program&, size_t)>& end,
+                 const std::function<void(Program&, size_t, size_t)>& check) {
   size_t calls = 0;
+  size_t storeEnd = 0;
   {
-    Program p;
+    Program p(transactions);
     prepare(p);
     p.machine.ClearCalls();
     change(p);
     p.machine.WaitForThreads();
-    calls = p.machine.Calls().size();
+    const Strings made = p.machine.Calls();
+    calls = made.size();
+    for (size_t i = 0; i < made.size(); ++i)
+      for (const char* write : {"RegSetValueExA", "RegDeleteValueA", "CommitTransaction"})
+        if (made[i].rfind(write, 0) == 0) storeEnd = i + 1;
   }
   ASSERT_GT(calls, 10u);
+  ASSERT_GT(storeEnd, 0u);
   for (size_t k = 1; k <= calls; ++k) {
-    Program p;
+    Program p(transactions);
     prepare(p);
     end(p, k);
     change(p);
     p.machine.WaitForThreads();
-    check(p, k);
+    check(p, k, storeEnd);
     if (::testing::Test::HasFailure()) return;
   }
 }
 
+using Lists = std::pair<Strings, Strings>;  // addresses, and their masks
+
 // An abrupt end (the process killed, the power gone) at any call: the stored lists are the old ones
-// or the complete new ones, of equal length, never emptied.
-void ExpectWholeLists(Program& p, size_t k, const Strings& before, const Strings& after) {
-  const auto [addresses, masks] = p.Stored();
-  EXPECT_EQ(addresses.size(), masks.size()) << "ended after call " << k;
-  EXPECT_TRUE(addresses == before || addresses == after) << "ended after call " << k;
+// or the complete new ones, masks included, and the new ones once the store has ended. Without
+// registry transactions the two values are written one after the other: between the writes the
+// key holds the new addresses with the old masks, and nothing else.
+void ExpectWholeLists(Program& p, size_t k, size_t storeEnd, bool transactions, const Lists& before,
+                      const Lists& after) {
+  const Lists stored = p.Stored();
+  if (k >= storeEnd) {
+    EXPECT_EQ(stored, after) << "ended after call " << k << ", the store's last being " << storeEnd;
+  } else if (transactions) {
+    EXPECT_TRUE(stored == before || stored == after) << "ended after call " << k;
+  } else {
+    const Lists between{after.first, before.second};
+    EXPECT_TRUE(stored == before || stored == after || stored == between) << "ended after call " << k;
+  }
 }
 
-TEST(ProgramEnd, AnAdditionEndedAbruptlyAtAnyCallLeavesTheOldOrTheNewListsWhole) {
-  const Strings before{"192.168.1.10", "192.168.1.11"};
-  const Strings after{"192.168.1.10", "192.168.1.11", "10.6.0.1", "10.6.0.2", "10.6.0.3"};
-  AtEveryCall([](Program&) {}, [](Program& p) { p.Add("10.6.0.{1-3}"); },
+class AbruptEnd : public ::testing::TestWithParam<bool> {};
+
+TEST_P(AbruptEnd, AnAdditionEndedAtAnyCallLeavesTheOldOrTheNewListsWhole) {
+  const bool transactions = GetParam();
+  const Lists before{{"192.168.1.10", "192.168.1.11"}, {"255.255.0.0", "255.255.255.128"}};
+  const Lists after{{"192.168.1.10", "192.168.1.11", "10.6.0.1", "10.6.0.2", "10.6.0.3"},
+                    {"255.255.0.0", "255.255.255.128", "255.255.240.0", "255.255.240.0", "255.255.240.0"}};
+  AtEveryCall(transactions, [](Program&) {}, [](Program& p) { p.Add("10.6.0.{1-3}"); },
               [](Program& p, size_t k) { p.machine.EndProcessAfterCalls(k); },
-              [&](Program& p, size_t k) { ExpectWholeLists(p, k, before, after); });
+              [&](Program& p, size_t k, size_t storeEnd) {
+                ExpectWholeLists(p, k, storeEnd, transactions, before, after);
+              });
 }
 
-TEST(ProgramEnd, ADeletionEndedAbruptlyAtAnyCallLeavesTheOldOrTheNewListsWhole) {
-  const Strings before{"192.168.1.10", "192.168.1.11", "10.6.0.1", "10.6.0.2", "10.6.0.3"};
-  const Strings after{"192.168.1.10", "192.168.1.11", "10.6.0.2"};
+TEST_P(AbruptEnd, ADeletionEndedAtAnyCallLeavesTheOldOrTheNewListsWhole) {
+  const bool transactions = GetParam();
+  const Lists before{{"192.168.1.10", "192.168.1.11", "10.6.0.1", "10.6.0.2", "10.6.0.3"},
+                     {"255.255.0.0", "255.255.255.128", "255.255.240.0", "255.255.240.0", "255.255.240.0"}};
+  const Lists after{{"192.168.1.10", "192.168.1.11", "10.6.0.2"}, {"255.255.0.0", "255.255.255.128", "255.255.240.0"}};
   auto prepare = [](Program& p) {
     p.Add("10.6.0.{1-3}");
     p.machine.WaitForThreads();
   };
-  AtEveryCall(prepare, [](Program& p) { p.Delete({"10.6.0.1", "10.6.0.3"}); },
+  AtEveryCall(transactions, prepare, [](Program& p) { p.Delete({"10.6.0.1", "10.6.0.3"}); },
               [](Program& p, size_t k) { p.machine.EndProcessAfterCalls(k); },
-              [&](Program& p, size_t k) { ExpectWholeLists(p, k, before, after); });
+              [&](Program& p, size_t k, size_t storeEnd) {
+                ExpectWholeLists(p, k, storeEnd, transactions, before, after);
+              });
 }
+
+INSTANTIATE_TEST_SUITE_P(WithAndWithoutRegistryTransactions, AbruptEnd, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? std::string("Transacted") : std::string("OneValueAfterTheOther");
+                         });
 
 // A user's close at any call: the change finishes its store, and the stored lists are what the
 // adapter has bound when the process ends.
 TEST(ProgramEnd, AnAdditionClosedAtAnyCallStoresExactlyWhatIsBound) {
-  AtEveryCall([](Program&) {}, [](Program& p) { p.Add("10.6.0.{1-3}"); },
+  AtEveryCall(true, [](Program&) {}, [](Program& p) { p.Add("10.6.0.{1-3}"); },
               [](Program& p, size_t k) { p.CloseAtCall(k); },
-              [](Program& p, size_t k) {
+              [](Program& p, size_t k, size_t) {
                 EXPECT_EQ(p.Stored(), p.Bound()) << "closed at call " << k;
                 EXPECT_EQ(p.machine.TerminatedWith(), std::optional<uint32_t>(0)) << "closed at call " << k;
               });
@@ -252,9 +292,9 @@ TEST(ProgramEnd, ADeletionClosedAtAnyCallStoresExactlyWhatIsBound) {
     p.Add("10.6.0.{1-3}");
     p.machine.WaitForThreads();
   };
-  AtEveryCall(prepare, [](Program& p) { p.Delete({"10.6.0.1", "10.6.0.3"}); },
+  AtEveryCall(true, prepare, [](Program& p) { p.Delete({"10.6.0.1", "10.6.0.3"}); },
               [](Program& p, size_t k) { p.CloseAtCall(k); },
-              [](Program& p, size_t k) {
+              [](Program& p, size_t k, size_t) {
                 EXPECT_EQ(p.Stored(), p.Bound()) << "closed at call " << k;
                 EXPECT_EQ(p.machine.TerminatedWith(), std::optional<uint32_t>(0)) << "closed at call " << k;
               });

@@ -156,6 +156,8 @@ TEST_F(WineProgramWindow, CopyingPutsTheAddressesOnWinesClipboard) {
   EmptyClipboard();
   CloseClipboard();
   SendMessageW(hwnd, WM_COMMAND, win32::NativeMenuCommandId(*main, mw::kMenuCopyAll), 0);
+  // The lookup and the copy are a worker's.
+  ASSERT_TRUE(PumpUntilThreadsEnd());
   ASSERT_TRUE(OpenClipboard(nullptr));
   HANDLE data = GetClipboardData(CF_TEXT);
   std::string text;
