@@ -33,17 +33,21 @@ bool ReadBound(const std::string& text, int32_t* value) {
 
 std::string TextUpToNul(const std::string& bytes) { return bytes.substr(0, bytes.find('\0')); }
 
-void LogAdded(app::AppContext& context, const std::string& address, uint32_t result) {
-  if (result == 0) {
-    app::AppendLog(context, "添加IP-地址 " + address + " 成功.");
-  } else {
-    app::AppendLog(context, "添加IP-地址 " + address + " 失败,返回代码" + text::Decimal(result) + ".");
-  }
+std::string AddedLine(const std::string& address, uint32_t result) {
+  if (result == 0) return "添加IP-地址 " + address + " 成功.";
+  return "添加IP-地址 " + address + " 失败,返回代码" + text::Decimal(result) + ".";
 }
 
-void LogInUse(app::AppContext& context, const std::string& address) {
-  app::AppendLog(context, "添加IP-地址 " + address + " 失败,该ip可能已被占用.");
-}
+std::string InUseLine(const std::string& address) { return "添加IP-地址 " + address + " 失败,该ip可能已被占用."; }
+
+// What became of one line of the address box, or of one of its addresses.
+struct Outcome {
+  enum class Kind { BadRange, BadFormat, InUse, Added, Failed } kind = Kind::Added;
+  std::string address;
+  uint32_t code = 0;         // AddIPAddress's result
+  uint32_t nteContext = 0;   // of an address added
+  uint32_t removalCode = 0;  // DeleteIPAddress's failure, for a duplicate that could not be taken off
+};
 
 }  // namespace
 
@@ -136,16 +140,44 @@ void ConfirmAddWindow(app::AppContext& context, platform::Window& window) {
 }
 
 uint32_t AddOneAddress(app::AppContext& context, const std::string& address, const std::string& mask,
-                       uint32_t ifIndex) {
+                       uint32_t ifIndex, uint32_t* nteContext) {
   uint32_t addressValue = 0;
   uint32_t maskValue = 0;
   // Only a full dotted address is bound: the short forms the socket library accepts ("10.1.2",
   // "10") would bind an address nobody typed.
   if (!ParseDottedAddress(address, &addressValue) || !ParseDottedAddress(mask, &maskValue))
     return platform::kErrorInvalidParameter;
-  uint32_t nteContext = 0;
+  uint32_t added = 0;
   uint32_t nteInstance = 0;
-  return context.services.ipHelper.AddIPAddress(addressValue, maskValue, ifIndex, &nteContext, &nteInstance);
+  const uint32_t result = context.services.ipHelper.AddIPAddress(addressValue, maskValue, ifIndex, &added, &nteInstance);
+  if (nteContext != nullptr) *nteContext = added;
+  return result;
+}
+
+std::vector<uint32_t> DetectDuplicates(app::AppContext& context, const app::ChangeTarget& target,
+                                       const std::vector<uint32_t>& added) {
+  std::vector<uint32_t> duplicates;
+  for (uint32_t waited = 0;; waited += kDetectionPollMs) {
+    std::vector<platform::AdapterAddresses> entries;
+    if (context.services.ipHelper.GetAdaptersAddresses(platform::kAfInet, platform::kGaaFlagSkipFriendlyName,
+                                                        &entries) != platform::kNoError)
+      return {};
+    bool tentative = false;
+    duplicates.clear();
+    for (const platform::AdapterAddresses& entry : entries) {
+      const bool adapter = target.adapterName.empty() ? entry.IfIndex == static_cast<uint32_t>(target.index)
+                                                      : entry.AdapterName == target.adapterName;
+      if (!adapter) continue;
+      for (const platform::UnicastAddress& unicast : entry.Unicast) {
+        if (std::find(added.begin(), added.end(), unicast.Address) == added.end()) continue;
+        if (unicast.DadState == platform::kIpDadStateTentative) tentative = true;
+        if (unicast.DadState == platform::kIpDadStateDuplicate) duplicates.push_back(unicast.Address);
+      }
+    }
+    if (!tentative || waited >= kDetectionLimitMs) return duplicates;
+    // The end of the process cuts the wait short.
+    if (!context.services.kernel.Sleep(kDetectionPollMs)) return duplicates;
+  }
 }
 
 bool IsAddressInUse(app::AppContext& context, const std::string& address) {
@@ -242,29 +274,71 @@ void AddAddressRange(app::AppContext& context, const app::AddRangeRequest& reque
   const std::vector<bool> inUse = occupancy ? QueryOccupancy(context, asked) : std::vector<bool>{};
   size_t answer = 0;
 
+  // What became of each line and address, in order; logged once the segment has answered for the
+  // new addresses, so that no address another host holds is ever reported as added.
+  std::vector<Outcome> outcomes;
   for (const PlannedLine& line : plan) {
     // A close stops the run before its next address; what was bound is still stored below.
     if (app::ChangeMustStop(context)) break;
-    if (line.kind == PlannedLine::Kind::BadRange) {
-      app::AppendLog(context, "添加IP-地址地址范围错误！");
-      continue;
-    }
-    if (line.kind == PlannedLine::Kind::BadFormat) {
-      app::AppendLog(context, "添加IP-地址地址格式输入错误！");
+    if (line.kind == PlannedLine::Kind::BadRange || line.kind == PlannedLine::Kind::BadFormat) {
+      Outcome rejected;
+      rejected.kind = line.kind == PlannedLine::Kind::BadRange ? Outcome::Kind::BadRange : Outcome::Kind::BadFormat;
+      outcomes.push_back(std::move(rejected));
       continue;
     }
     for (const std::string& address : line.addresses) {
       if (app::ChangeMustStop(context)) break;
-      if (occupancy && inUse[answer++]) {
-        LogInUse(context, address);
-        continue;
+      Outcome outcome;
+      outcome.kind = Outcome::Kind::InUse;
+      outcome.address = address;
+      if (!(occupancy && inUse[answer++])) {
+        outcome.code = AddOneAddress(context, address, request.mask, ifIndex, &outcome.nteContext);
+        outcome.kind = outcome.code == 0 ? Outcome::Kind::Added : Outcome::Kind::Failed;
       }
-      uint32_t result = AddOneAddress(context, address, request.mask, ifIndex);
-      result == 0 ? ++added : ++failed;
-      LogAdded(context, address, result);
-      if (line.kind == PlannedLine::Kind::Range) context.services.windows.ProcessPendingEvents();
+      outcomes.push_back(std::move(outcome));
     }
   }
+
+  // One wait for the whole batch; an address another host holds is taken off again.
+  std::vector<uint32_t> bound;
+  for (const Outcome& outcome : outcomes) {
+    uint32_t value = 0;
+    if (outcome.kind == Outcome::Kind::Added && ParseDottedAddress(outcome.address, &value)) bound.push_back(value);
+  }
+  const std::vector<uint32_t> duplicates =
+      bound.empty() ? std::vector<uint32_t>{} : DetectDuplicates(context, request.target, bound);
+  std::vector<std::string> lines;
+  for (Outcome& outcome : outcomes) {
+    uint32_t value = 0;
+    if (outcome.kind == Outcome::Kind::Added && ParseDottedAddress(outcome.address, &value) &&
+        std::find(duplicates.begin(), duplicates.end(), value) != duplicates.end()) {
+      outcome.kind = Outcome::Kind::InUse;
+      const uint32_t removed = context.services.ipHelper.DeleteIPAddress(outcome.nteContext);
+      if (removed != 0) outcome.removalCode = removed;
+    }
+    switch (outcome.kind) {
+      case Outcome::Kind::BadRange:
+        lines.push_back("添加IP-地址地址范围错误！");
+        break;
+      case Outcome::Kind::BadFormat:
+        lines.push_back("添加IP-地址地址格式输入错误！");
+        break;
+      case Outcome::Kind::InUse:
+        lines.push_back(InUseLine(outcome.address));
+        if (outcome.removalCode != 0)
+          lines.push_back("删除IP-地址 " + outcome.address + " 失败,返回代码" + text::Decimal(outcome.removalCode) + ".");
+        break;
+      case Outcome::Kind::Added:
+        ++added;
+        lines.push_back(AddedLine(outcome.address, 0));
+        break;
+      case Outcome::Kind::Failed:
+        ++failed;
+        lines.push_back(AddedLine(outcome.address, outcome.code));
+        break;
+    }
+  }
+  app::AppendLogLines(context, lines);
 
   // The operation holds the busy state until the store has ended: no other change, and no other
   // adapter chosen, in between.

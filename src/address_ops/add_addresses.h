@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/adapter_model.h"
 #include "platform/window.h"
 
 namespace corvane::app {
@@ -47,9 +48,22 @@ void InitAddWindow(app::AppContext& context, platform::Window& window);
 void ConfirmAddWindow(app::AppContext& context, platform::Window& window);
 // The worker: adds every address of the request, refreshes, logs the summary, stores.
 void AddAddressRange(app::AppContext& context, const app::AddRangeRequest& request);
-// Result of the IP helper service (0 = added); 87 when a text is not a dotted address.
+// Result of the IP helper service (0 = added, `nteContext` then naming the new address); 87 when a
+// text is not a dotted address.
 uint32_t AddOneAddress(app::AppContext& context, const std::string& address, const std::string& mask,
-                       uint32_t ifIndex);
+                       uint32_t ifIndex, uint32_t* nteContext = nullptr);
+
+// After an addition's binds, Windows asks the segment whether another host holds each new address
+// (ARP probes, three by default) and meanwhile lists it as tentative; one that another host holds
+// ends duplicate and is never used. The addition waits once for the whole batch, polling every
+// kDetectionPollMs, for at most kDetectionLimitMs: twice the "about three seconds" Microsoft gives
+// for IPv4 (CreateUnicastIpAddressEntry). An address still tentative then counts as added.
+inline constexpr uint32_t kDetectionPollMs = 250;
+inline constexpr uint32_t kDetectionLimitMs = 6000;
+// The addresses of `added` (network byte order) that ended duplicate on the adapter (its GUID name,
+// or its index where the name is not known). None when the service cannot tell.
+std::vector<uint32_t> DetectDuplicates(app::AppContext& context, const app::ChangeTarget& target,
+                                       const std::vector<uint32_t>& added);
 // One ICMP echo with a 30 ms wait; true when the address answered.
 bool IsAddressInUse(app::AppContext& context, const std::string& address);
 // The occupancy query of a whole addition: one echo per address, at most kEchoesInFlight at a

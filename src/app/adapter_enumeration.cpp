@@ -138,6 +138,33 @@ std::pair<std::string, std::string> ReadDnsServers(platform::IpHelper& ipHelper,
   return servers;
 }
 
+namespace {
+
+// What the adapter list cannot tell: whether each adapter is up, and which of its addresses another
+// host holds. One query for all adapters; an adapter it does not list keeps status 0 (not known).
+void ReadAdapterStates(platform::IpHelper& ipHelper, AdapterSnapshot& snapshot) {
+  if (snapshot.adapters.Size() == 0) return;
+  std::vector<platform::AdapterAddresses> entries;
+  if (ipHelper.GetAdaptersAddresses(platform::kAfInet, platform::kGaaFlagSkipFriendlyName, &entries) !=
+      platform::kNoError)
+    return;
+  AdapterTable updated;
+  for (const auto& [index, found] : snapshot.adapters) {
+    AdapterRecord record = found;
+    for (const platform::AdapterAddresses& entry : entries) {
+      if (entry.AdapterName != record.adapterName) continue;
+      record.operStatus = entry.OperStatus;
+      for (const platform::UnicastAddress& unicast : entry.Unicast)
+        if (unicast.DadState == platform::kIpDadStateDuplicate) record.duplicateAddresses.push_back(unicast.Address);
+      break;
+    }
+    updated.Put(index, std::move(record));
+  }
+  snapshot.adapters = std::move(updated);
+}
+
+}  // namespace
+
 std::shared_ptr<const AdapterSnapshot> EnumerateAdapters(platform::IpHelper& ipHelper, platform::RouterAdmin& router,
                                                          platform::Kernel& kernel, uintptr_t& routerHandle) {
   auto snapshot = std::make_shared<AdapterSnapshot>();
@@ -181,6 +208,7 @@ std::shared_ptr<const AdapterSnapshot> EnumerateAdapters(platform::IpHelper& ipH
     std::tie(record.preferredDns, record.alternateDns) = ReadDnsServers(ipHelper, info->Index);
     snapshot->adapters.Put(info->Index, std::move(record));
   }
+  ReadAdapterStates(ipHelper, *snapshot);
   return snapshot;
 }
 

@@ -31,6 +31,10 @@ struct AdapterRecord {
   int64_t leaseExpires = 0;
   std::string preferredDns;
   std::string alternateDns;
+  // From GetAdaptersAddresses: the operational status (1 up; 0 when the service did not list the
+  // adapter) and the addresses another host of the segment holds (network byte order).
+  uint32_t operStatus = 0;
+  std::vector<uint32_t> duplicateAddresses;
 };
 
 struct AddressRow {

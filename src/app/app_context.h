@@ -82,6 +82,9 @@ class AppContext {
   // The one operation that runs, and the busy state it holds.
   BusyState busy;
   ChangeGate changes;
+  // Held while a store writes its values one after the other (no registry transactions): the
+  // process is not ended between them.
+  std::mutex unbrokenWrites;
   // How long a close waits for a running change (a service call that hangs) before the process
   // ends all the same.
   std::chrono::milliseconds closeTimeout{10000};

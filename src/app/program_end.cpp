@@ -22,7 +22,10 @@ void CloseMainWindow(AppContext& context) {
   AppendLog(context, "正在退出,当前操作完成并储存后程序将关闭...");
   AppContext* c = &context;
   context.services.kernel.StartThread([c] {
-    if (!c->changes.WaitUntilIdle(c->closeTimeout)) EndProcess(*c);
+    if (c->changes.WaitUntilIdle(c->closeTimeout)) return;
+    // Not between the two writes of a store without registry transactions.
+    std::lock_guard writes(c->unbrokenWrites);
+    EndProcess(*c);
   });
 }
 

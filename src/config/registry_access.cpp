@@ -110,13 +110,15 @@ int RegistryAccess::WriteMultiStringText(const std::string& path, const std::str
 }
 
 int RegistryAccess::WriteMultiStringTexts(const std::string& path,
-                                          const std::vector<std::pair<std::string, std::string>>& values) {
+                                          const std::vector<std::pair<std::string, std::string>>& values,
+                                          std::vector<std::string>* leftChanged, std::mutex* unbroken) {
+  if (leftChanged != nullptr) leftChanged->clear();
   std::string subkey;
   const platform::RegKey predefined = SplitRoot(path, &subkey);
   if (predefined == 0) return 0;
   platform::RegTransaction handle = 0;
   if (registry_.CreateTransaction(&handle) != platform::kRegSuccess || handle == 0)
-    return WriteValuesRestoringOnFailure(path, values);
+    return WriteValuesRestoringOnFailure(path, values, leftChanged, unbroken);
   unique_transaction transaction(&registry_, handle);
 
   platform::RegKey created = 0;
@@ -124,7 +126,7 @@ int RegistryAccess::WriteMultiStringTexts(const std::string& path,
   if (result == platform::kRegProcNotFound || result == platform::kRegCallNotImplemented) {
     // Transactions, but no transacted registry.
     transaction.reset();
-    return WriteValuesRestoringOnFailure(path, values);
+    return WriteValuesRestoringOnFailure(path, values, leftChanged, unbroken);
   }
   if (result != platform::kRegSuccess || created == 0) return 0;
   unique_hkey key(&registry_, created);
@@ -137,8 +139,11 @@ int RegistryAccess::WriteMultiStringTexts(const std::string& path,
   return registry_.CommitTransaction(transaction.get()) == platform::kRegSuccess ? 1 : 0;
 }
 
-int RegistryAccess::WriteValuesRestoringOnFailure(
-    const std::string& path, const std::vector<std::pair<std::string, std::string>>& values) {
+int RegistryAccess::WriteValuesRestoringOnFailure(const std::string& path,
+                                                  const std::vector<std::pair<std::string, std::string>>& values,
+                                                  std::vector<std::string>* leftChanged, std::mutex* unbroken) {
+  std::unique_lock<std::mutex> whole;
+  if (unbroken != nullptr) whole = std::unique_lock<std::mutex>(*unbroken);
   unique_hkey key = OpenKeyByPath(path, true);
   if (!key) return 0;
   // Every value as it was, read before anything is written: one that cannot be read could not be
@@ -160,11 +165,10 @@ int RegistryAccess::WriteValuesRestoringOnFailure(
                  MultiStringBytes(values[i].second)) == platform::kRegSuccess)
       continue;
     while (i-- > 0) {
-      if (previous[i].existed) {
-        SetBytes(registry_, key.get(), values[i].first, previous[i].type, previous[i].data);
-      } else {
-        registry_.DeleteValue(key.get(), values[i].first);
-      }
+      const int32_t back = previous[i].existed
+                               ? SetBytes(registry_, key.get(), values[i].first, previous[i].type, previous[i].data)
+                               : registry_.DeleteValue(key.get(), values[i].first);
+      if (back != platform::kRegSuccess && leftChanged != nullptr) leftChanged->insert(leftChanged->begin(), values[i].first);
     }
     return 0;
   }

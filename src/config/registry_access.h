@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -74,14 +75,17 @@ class RegistryAccess {
   // Several multi-string values of one key (name, text with CR LF between entries) as one change:
   // 1 when all were written, 0 when none was (the key path may have been created). Written in a
   // registry transaction; where the system has none, one after another, a failure putting back
-  // the values written before it.
-  int WriteMultiStringTexts(const std::string& path,
-                            const std::vector<std::pair<std::string, std::string>>& values);
+  // the values written before it, while `unbroken` (if given) is held: whoever ends the process
+  // takes it first, so that no end falls between the writes. When a put-back fails as well, 0, and
+  // `leftChanged` names the values that kept their new text (the others kept their old one).
+  int WriteMultiStringTexts(const std::string& path, const std::vector<std::pair<std::string, std::string>>& values,
+                            std::vector<std::string>* leftChanged = nullptr, std::mutex* unbroken = nullptr);
 
  private:
   // The values one by one through the plain key, undone on a failure.
   int WriteValuesRestoringOnFailure(const std::string& path,
-                                    const std::vector<std::pair<std::string, std::string>>& values);
+                                    const std::vector<std::pair<std::string, std::string>>& values,
+                                    std::vector<std::string>* leftChanged, std::mutex* unbroken);
   platform::Registry& registry_;
 };
 

@@ -108,6 +108,21 @@ static_assert(sizeof(IpPerAdapterInfo) == 64, "IP_PER_ADAPTER_INFO is 64 bytes o
 static_assert(sizeof(IpAdapterIndexMap) == 260, "IP_ADAPTER_INDEX_MAP is 260 bytes");
 static_assert(offsetof(IpInterfaceInfo, Adapter) == 4, "IP_INTERFACE_INFO entries follow the count");
 
+// IP_DAD_STATE: where duplicate address detection stands for an address (nldef.h). Since Vista an
+// IPv4 address that AddIPAddress added is tentative while the system asks the segment whether
+// another host holds it (about three seconds), then preferred, or duplicate when one does.
+inline constexpr uint32_t kIpDadStateInvalid = 0;
+inline constexpr uint32_t kIpDadStateTentative = 1;
+inline constexpr uint32_t kIpDadStateDuplicate = 2;
+inline constexpr uint32_t kIpDadStateDeprecated = 3;
+inline constexpr uint32_t kIpDadStatePreferred = 4;
+
+// An IPv4 unicast address of an adapter (IP_ADAPTER_UNICAST_ADDRESS), reduced.
+struct UnicastAddress {
+  uint32_t Address = 0;  // network byte order
+  uint32_t DadState = kIpDadStateInvalid;
+};
+
 // One entry of GetAdaptersAddresses, reduced to what the program reads. The service call itself
 // follows the two-call protocol (size, then a zero-filled buffer); the result code is passed on.
 struct AdapterAddresses {
@@ -118,9 +133,11 @@ struct AdapterAddresses {
   uint32_t Flags = 0;       // 0x4: DHCP enabled
   uint32_t OperStatus = 0;  // 1: up
   uint32_t Mtu = 0;
+  std::vector<UnicastAddress> Unicast;  // the IPv4 ones, in the service's order
 };
 
 inline constexpr uint32_t kAfUnspec = 0;
+inline constexpr uint32_t kAfInet = 2;
 inline constexpr uint32_t kGaaFlagSkipFriendlyName = 0x20;
 inline constexpr uint32_t kGaaFlagIncludePrefix = 0x10;
 inline constexpr uint32_t kIpAdapterDhcpEnabled = 0x4;

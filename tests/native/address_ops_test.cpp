@@ -531,7 +531,10 @@ TEST_F(AddressOpsTest, AnAdditionOnAnUnpluggedAdapterKeepsItsStoredConfiguration
   machine.ChangeAdapter(4, [](sim::SimAdapter& a) { a.operStatus = 2; });
   StartApp();
   ASSERT_EQ(ListRows().size(), 0u);
-  AddThroughWindow("10.0.0.{5-1}");
+  AddThroughWindow("10.0.0.{1-5}");
+  // Bound, and listed by no one while the cable is out.
+  EXPECT_EQ(AddressesOf(4).size(), 7u);
+  EXPECT_EQ(Summary(), "添加IP完成，添加成功5，添加失败0。");
   EXPECT_EQ(RegistryBytes("IPAddress"), std::string("192.168.1.10\0" "192.168.1.11\0\0", 27));
   EXPECT_EQ(RegistryBytes("SubnetMask"), std::string("255.255.255.0\0" "255.255.240.0\0\0", 29));
   EXPECT_EQ(LogFrom("开始刷新系统储存...").back(), "网卡当前没有可用的IP-地址(网线断开或未获得租约),保留原有的系统储存.");
@@ -693,9 +696,11 @@ TEST_F(AddressOpsTest, OnTheDemoMachineTheUnpluggedAdapterKeepsItsStoredConfigur
   ASSERT_TRUE(Main().ChooseMenuItem(mw::kMenuAdd));
   // The add window offers the stored mask.
   EXPECT_EQ(windows.topModal()->Text(aw::kMask), "255.255.240.0");
-  windows.topModal()->Type(aw::kAddresses, "172.16.40.{9-2}");
+  windows.topModal()->Type(aw::kAddresses, "172.16.40.{2-9}");
   ASSERT_TRUE(windows.topModal()->Click(aw::kConfirm));
   demo->WaitForThreads();
+  const Strings log = Log();
+  EXPECT_NE(std::find(log.begin(), log.end(), "添加IP完成，添加成功8，添加失败0。"), log.end());
   EXPECT_EQ(demo->LocalMachineValue(key, "IPAddress"), addresses);
   EXPECT_EQ(demo->LocalMachineValue(key, "SubnetMask"), masks);
   EXPECT_EQ(Log().back(), "网卡当前没有可用的IP-地址(网线断开或未获得租约),保留原有的系统储存.");
@@ -723,6 +728,94 @@ TEST_F(AddressOpsTest, OnTheDemoMachineConfiguredAddressesStayAndAddedOnesGo) {
   EXPECT_EQ(log[2], "成功删除IP-地址 192.168.1.30");
   EXPECT_EQ(ListRows().size(), 4u);
   demo->WaitForThreads();
+}
+
+// Another host of the segment holds 10.6.0.3: whether it answers echoes or drops them, and with
+// the occupancy query on or off, the address is neither reported as added nor stored.
+struct Conflict {
+  bool answersEcho;
+  bool occupancy;
+};
+
+class ConflictTest : public AddressOpsTest, public ::testing::WithParamInterface<Conflict> {};
+
+TEST_P(ConflictTest, AnAddressAnotherHostHoldsIsNeitherReportedAsAddedNorStored) {
+  machine.AddNeighbour(4, "10.6.0.3", GetParam().answersEcho);
+  machine.SetLatency("DuplicateAddressDetection", 120);
+  StartApp();
+  machine.ClearCalls();
+  AddThroughWindow("10.6.0.{1-5}", GetParam().occupancy);
+  EXPECT_EQ(AddLines(), (Strings{"开始添加IP....", "添加IP-地址 10.6.0.1 成功.", "添加IP-地址 10.6.0.2 成功.",
+                                 "添加IP-地址 10.6.0.3 失败,该ip可能已被占用.", "添加IP-地址 10.6.0.4 成功.",
+                                 "添加IP-地址 10.6.0.5 成功."}));
+  EXPECT_EQ(Summary(), "添加IP完成，添加成功4，添加失败0。");
+  EXPECT_EQ(AddressesOf(4), (Strings{"192.168.1.10", "192.168.1.11", "10.6.0.1", "10.6.0.2", "10.6.0.4", "10.6.0.5"}));
+  EXPECT_EQ(RegistryBytes("IPAddress"),
+            std::string("192.168.1.10\0" "192.168.1.11\0" "10.6.0.1\0" "10.6.0.2\0" "10.6.0.4\0" "10.6.0.5\0\0", 63));
+  // Bound and taken off again with its context, unless its echo kept it from being bound at all.
+  const bool echoed = GetParam().answersEcho && GetParam().occupancy;
+  EXPECT_EQ(Called("AddIPAddress(10.6.0.3,"), !echoed);
+  EXPECT_EQ(Called("DeleteIPAddress("), !echoed);
+  // One wait for the batch: a few polls of the adapters, not one wait per address.
+  int polls = 0;
+  for (const auto& call : machine.Calls()) polls += call.rfind("GetAdaptersAddresses(2,", 0) == 0 ? 1 : 0;
+  EXPECT_LE(polls, 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(EchoesAndTheOccupancyQuery, ConflictTest,
+                         ::testing::Values(Conflict{false, false}, Conflict{false, true}, Conflict{true, false},
+                                           Conflict{true, true}),
+                         [](const ::testing::TestParamInfo<Conflict>& info) {
+                           return std::string(info.param.answersEcho ? "AnsweringEchoes" : "DroppingEchoes") +
+                                  (info.param.occupancy ? "WithTheQuery" : "WithoutTheQuery");
+                         });
+
+TEST_F(AddressOpsTest, ADeletionThatEmptiesAConnectedAdapterKeepsTheKeyAndSaysTheDeletionLastsUntilTheRestart) {
+  const sim::SimAdapter empty = Ethernet(7, u"空网卡", {});
+  machine.AddAdapter(empty);
+  StartApp();
+  ASSERT_EQ(Main().Text(mw::kSelector), "空网卡");
+  AddThroughWindow("10.6.0.1");
+  config::RegistryAccess registry(machine.registry());
+  uint32_t type = 0;
+  const std::string path = address_ops::InterfaceKeyPath(empty.guid);
+  ASSERT_EQ(registry.ReadValueBytes(path, "IPAddress", &type), std::string("10.6.0.1\0\0", 10));
+  Main().SelectRows(mw::kAddressList, {0});
+  ASSERT_TRUE(Main().ChooseMenuItem(mw::kMenuDelete));
+  machine.WaitForThreads();
+  EXPECT_EQ(AddressesOf(7), Strings{});
+  EXPECT_EQ(DeleteLog().back(), "网卡已没有可用的IP-地址,保留原有的系统储存,本次删除只保留到下次重启.");
+  EXPECT_EQ(registry.ReadValueBytes(path, "IPAddress", &type), std::string("10.6.0.1\0\0", 10));
+}
+
+TEST_F(AddressOpsTest, AnAllZeroEntryWithAContextIsNeverStored) {
+  machine.ChangeAdapter(4, [](sim::SimAdapter& a) { a.ipAddresses.push_back(Addr("0.0.0.0", "0.0.0.0", 777)); });
+  StartApp();
+  AddThroughWindow("10.6.0.1");
+  EXPECT_EQ(RegistryBytes("IPAddress"), std::string("192.168.1.10\0" "192.168.1.11\0" "10.6.0.1\0\0", 36));
+  EXPECT_EQ(RegistryBytes("SubnetMask"), std::string("255.255.255.0\0" "255.255.255.0\0" "255.255.255.0\0\0", 43));
+}
+
+// Without registry transactions: the second value refused, and the first one's put-back too. The
+// log says what the key now holds.
+TEST_F(AddressOpsTest, WithoutTransactionsAFailedWriteAndPutBackAreLoggedAsTheKeyHoldsThem) {
+  machine.WriteInterfaceKey(4);
+  machine.SetRegistryTransactionsAvailable(false);
+  StartApp();
+  bool armed = false;
+  machine.SetCallObserver([&](const std::string& call) {
+    if (armed || call.rfind("RegSetValueExA", 0) != 0) return;
+    armed = true;
+    machine.FailNext("RegSetValueExA", 5);  // SubnetMask
+    machine.FailNext("RegSetValueExA", 5);  // IPAddress put back
+  });
+  AddThroughWindow("10.6.0.1");
+  machine.SetCallObserver(nullptr);
+  EXPECT_EQ(RegistryBytes("IPAddress"), std::string("192.168.1.10\0" "192.168.1.11\0" "10.6.0.1\0\0", 36));
+  EXPECT_EQ(RegistryBytes("SubnetMask"), std::string("255.255.255.0\0" "255.255.255.0\0\0", 29));
+  EXPECT_EQ(LogFrom("开始刷新系统储存..."),
+            (Strings{"开始刷新系统储存...", "储存IP地址成功.", "储存子网掩码失败！",
+                     "注意:IPAddress已是新的地址列表且未能改回,SubnetMask仍是原有的掩码列表,两者不再一一对应！"}));
 }
 
 }  // namespace

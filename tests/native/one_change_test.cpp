@@ -112,15 +112,25 @@ TEST_P(OneChangeTest, WhileAnOperationRunsEveryOtherIsRefusedAndTheBusyStateEnds
   }
   Hold(GetParam().heldAt);
   if (name == "start-up") StartApp();
-  if (name == "choice") ASSERT_TRUE(Main().ChooseItem(mw::kSelector, 0));
-  if (name == "refresh") ASSERT_TRUE(Main().Click(mw::kRefreshButton));
-  if (name == "addition") ASSERT_TRUE(windows.topModal()->Click(aw::kConfirm));
+  if (name == "choice") {
+    ASSERT_TRUE(Main().ChooseItem(mw::kSelector, 0));
+  }
+  if (name == "refresh") {
+    ASSERT_TRUE(Main().Click(mw::kRefreshButton));
+  }
+  if (name == "addition") {
+    ASSERT_TRUE(windows.topModal()->Click(aw::kConfirm));
+  }
   if (name == "deletion") {
     Main().SelectRows(mw::kAddressList, {2});
     ASSERT_TRUE(Main().ChooseMenuItem(mw::kMenuDelete));
   }
-  if (name == "properties OK") ASSERT_TRUE(windows.topModal()->Click(td::kOk));
-  if (name == "sort") ASSERT_TRUE(Main().ClickColumn(mw::kAddressList, 0));
+  if (name == "properties OK") {
+    ASSERT_TRUE(windows.topModal()->Click(td::kOk));
+  }
+  if (name == "sort") {
+    ASSERT_TRUE(Main().ClickColumn(mw::kAddressList, 0));
+  }
   machine.WaitForThreads();
   machine.SetCallObserver(nullptr);
 
@@ -137,9 +147,10 @@ TEST_P(OneChangeTest, WhileAnOperationRunsEveryOtherIsRefusedAndTheBusyStateEnds
   const std::string key =
       "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\" + Ethernet(4, u"", {}).guid;
   Strings bound;
-  for (const auto& a : machine.Adapters())
-    if (a.index == 4)
-      for (const auto& address : a.ipAddresses) bound.push_back(address.address);
+  for (const auto& a : machine.Adapters()) {
+    if (a.index != 4) continue;
+    for (const auto& address : a.ipAddresses) bound.push_back(address.address);
+  }
   Strings stored = text::Split(machine.LocalMachineValue(key, "IPAddress").value_or(""), std::string(1, '\0'));
   while (!stored.empty() && stored.back().empty()) stored.pop_back();
   if (name == "addition" || name == "deletion") EXPECT_EQ(stored, bound);

@@ -189,6 +189,27 @@ TEST(ProgramEnd, AServiceCallThatHangsIsNotWaitedForPastTheCloseTimeout) {
   EXPECT_EQ(p.Stored().second.size(), 2u);
 }
 
+// Without registry transactions the store writes its two values one after the other: a close whose
+// wait runs out between them does not end the process before the second one is written.
+TEST(ProgramEnd, WithoutTransactionsTheCloseNeverEndsTheProcessBetweenTheTwoWrites) {
+  Program p(false);
+  p.app->context().closeTimeout = std::chrono::milliseconds(1);
+  bool closed = false;
+  p.machine.SetCallObserver([&](const std::string& call) {
+    if (closed || call.rfind("RegSetValueExA", 0) != 0) return;
+    closed = true;
+    // The first value is written; the second takes its time.
+    p.machine.SetLatency("RegSetValueExA", 300);
+    p.Main().CloseByUser();
+  });
+  p.Add("10.6.0.{1-3}");
+  p.machine.WaitForThreads();
+  ASSERT_TRUE(closed);
+  EXPECT_EQ(p.machine.TerminatedWith(), std::optional<uint32_t>(0));
+  EXPECT_EQ(p.Stored(), p.Bound());
+  EXPECT_EQ(p.Stored().first.size(), 5u);
+}
+
 // Runs `change` once to count its calls, then once more for every call, ended there by `end`.
 // `check` learns the call after which the store has ended (the last call that writes the registry
 // or commits a transaction in the first run).

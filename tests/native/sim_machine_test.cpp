@@ -324,6 +324,56 @@ TEST_F(SimMachineTest, AddIPAddressRejectsWhatTheServiceRejects) {
   EXPECT_TRUE(machine.Adapters()[1].ipAddresses.empty());
 }
 
+// Another host of the segment holds 10.0.0.7, and drops echoes: AddIPAddress binds it, the address
+// is tentative while the probes go out, then duplicate; GetAdaptersInfo lists it as the all-zero
+// address with its context, and DeleteIPAddress takes it off. The segment is the adapter's own.
+TEST_F(SimMachineTest, AnAddressAnotherHostHoldsGoesFromTentativeToDuplicate) {
+  machine.AddAdapter(Adapter(2, u"A", {}));
+  machine.AddAdapter(Adapter(3, u"B", {}));
+  machine.AddNeighbour(2, "10.0.0.7", false);
+  machine.SetLatency("DuplicateAddressDetection", 400);
+  platform::IpHelper& ip = machine.ipHelper();
+  auto states = [&](uint32_t index) {
+    std::vector<platform::AdapterAddresses> entries;
+    EXPECT_EQ(ip.GetAdaptersAddresses(platform::kAfInet, 0, &entries), platform::kNoError);
+    std::vector<uint32_t> out;
+    for (const auto& e : entries)
+      if (e.IfIndex == index)
+        for (const auto& u : e.Unicast) out.push_back(u.DadState);
+    return out;
+  };
+  uint32_t held = 0;
+  uint32_t free = 0;
+  uint32_t i = 0;
+  const uint32_t mask = Net(255, 255, 255, 0);
+  ASSERT_EQ(ip.AddIPAddress(Net(10, 0, 0, 7), mask, 2, &held, &i), platform::kNoError);
+  ASSERT_EQ(ip.AddIPAddress(Net(10, 0, 0, 8), mask, 2, &free, &i), platform::kNoError);
+  EXPECT_EQ(states(2), (std::vector<uint32_t>{platform::kIpDadStateTentative, platform::kIpDadStateTentative}));
+  EXPECT_FALSE(ip.SendEcho(Net(10, 0, 0, 7), 30));
+  std::this_thread::sleep_for(std::chrono::milliseconds(450));
+  EXPECT_EQ(states(2), (std::vector<uint32_t>{platform::kIpDadStateDuplicate, platform::kIpDadStatePreferred}));
+  EXPECT_FALSE(ip.SendEcho(Net(10, 0, 0, 7), 30));
+  EXPECT_TRUE(ip.SendEcho(Net(10, 0, 0, 8), 30));
+  uint32_t size = 0;
+  ASSERT_EQ(ip.GetAdaptersInfo(nullptr, &size), platform::kErrorBufferOverflow);
+  Buffer buffer(size);
+  ASSERT_EQ(ip.GetAdaptersInfo(buffer.data(), &size), platform::kNoError);
+  const auto* info = static_cast<const platform::IpAdapterInfo*>(buffer.data());
+  EXPECT_EQ(Text(info->IpAddressList.IpAddress), "0.0.0.0");
+  EXPECT_EQ(info->IpAddressList.Context, held);
+  ASSERT_NE(info->IpAddressList.Next, nullptr);
+  EXPECT_EQ(Text(info->IpAddressList.Next->IpAddress), "10.0.0.8");
+  EXPECT_EQ(ip.DeleteIPAddress(held), platform::kNoError);
+  EXPECT_EQ(states(2), (std::vector<uint32_t>{platform::kIpDadStatePreferred}));
+  // The same address on another segment is nobody's.
+  ASSERT_EQ(ip.AddIPAddress(Net(10, 0, 0, 7), mask, 3, &held, &i), platform::kNoError);
+  std::this_thread::sleep_for(std::chrono::milliseconds(450));
+  EXPECT_EQ(states(3), (std::vector<uint32_t>{platform::kIpDadStatePreferred}));
+  // A host that answers echoes answers the occupancy query as well.
+  machine.AddNeighbour(2, "10.0.0.9", true);
+  EXPECT_TRUE(ip.SendEcho(Net(10, 0, 0, 9), 30));
+}
+
 TEST_F(SimMachineTest, FailNextFailsOnlyTheNextCallsOfThatOperation) {
   machine.AddAdapter(Adapter(2, u"A", {}));
   machine.FailNext("AddIPAddress", 5);

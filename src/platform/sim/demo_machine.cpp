@@ -86,9 +86,13 @@ std::unique_ptr<Machine> MakeDemoMachine() {
     machine->AddAdapter(std::move(a));
     machine->WriteInterfaceKey(index);
   }
-  machine->AddEchoResponder("192.168.1.1");
-  machine->AddEchoResponder("192.168.1.20");
-  machine->AddEchoResponder("192.168.31.1");
+  // The other hosts of each segment: the gateways and a file server answer echoes; on the wired
+  // segment a host behind a firewall that drops them holds 192.168.1.21, which an addition finds
+  // only through the system's duplicate address detection.
+  machine->AddNeighbour(11, "192.168.1.1", true);
+  machine->AddNeighbour(11, "192.168.1.20", true);
+  machine->AddNeighbour(11, "192.168.1.21", false);
+  machine->AddNeighbour(12, "192.168.31.1", true);
   machine->SetHostName("CORVANE-DEMO");
   machine->AddHost("fileserver", {"192.168.1.20"});
   return machine;

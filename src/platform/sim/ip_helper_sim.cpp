@@ -82,6 +82,7 @@ uint32_t IpHelperSim::GetAdaptersInfo(void* buffer, uint32_t* size) {
   if (auto f = s_.TakeFailure("GetAdaptersInfo")) return finish(*f);
   if (size == nullptr) return finish(platform::kErrorInvalidParameter);
   if (s_.adapters.empty()) return finish(platform::kErrorNoData);
+  s_.SettleAddresses();
 
   // Records first, then every further node of every list.
   size_t extraNodes = 0;
@@ -145,7 +146,12 @@ uint32_t IpHelperSim::GetAdaptersInfo(void* buffer, uint32_t* size) {
     // With the cable unplugged the system releases the adapter's addresses and gateways; its
     // configuration stays in the interface key.
     const bool disconnected = !MediaConnected(a);
-    lay(info.IpAddressList, disconnected ? std::vector<SimAddress>{} : a.ipAddresses, "0.0.0.0");
+    // A duplicate address stays in the list, as the all-zero address with its context (the
+    // system's documented answer for an address another host holds).
+    std::vector<SimAddress> ips = disconnected ? std::vector<SimAddress>{} : a.ipAddresses;
+    for (SimAddress& address : ips)
+      if (address.dadState == platform::kIpDadStateDuplicate) address.address = address.mask = "0.0.0.0";
+    lay(info.IpAddressList, ips, "0.0.0.0");
     lay(info.GatewayList, disconnected ? std::vector<SimAddress>{} : a.gateways, "");
     lay(info.DhcpServer, a.dhcpServers, "");
     lay(info.PrimaryWinsServer, a.primaryWins, "");
@@ -248,6 +254,7 @@ uint32_t IpHelperSim::GetAdaptersAddresses(uint32_t family, uint32_t flags,
   if (out == nullptr) return finish(platform::kErrorInvalidParameter);
   out->clear();
   if (s_.adapters.empty()) return finish(platform::kErrorNoData);
+  s_.SettleAddresses();
   for (const auto& a : s_.adapters) {
     platform::AdapterAddresses e;
     e.IfIndex = a.index;
@@ -257,6 +264,14 @@ uint32_t IpHelperSim::GetAdaptersAddresses(uint32_t family, uint32_t flags,
     e.Flags = a.dhcpEnabled != 0 ? platform::kIpAdapterDhcpEnabled : 0;
     e.OperStatus = a.operStatus;
     e.Mtu = a.mtu;
+    // An unplugged adapter has released its addresses.
+    if (MediaConnected(a) && (family == platform::kAfInet || family == platform::kAfUnspec)) {
+      for (const auto& address : a.ipAddresses) {
+        uint32_t h = 0;
+        if (address.context == 0 || !ParseDotted(address.address, &h)) continue;
+        e.Unicast.push_back(platform::UnicastAddress{HostToNetwork(h), address.dadState});
+      }
+    }
     out->push_back(std::move(e));
   }
   return finish(platform::kNoError);
@@ -327,7 +342,16 @@ uint32_t IpHelperSim::AddIPAddress(uint32_t address, uint32_t mask, uint32_t ifI
   list.erase(std::remove_if(list.begin(), list.end(), [](const SimAddress& a) { return a.context == 0; }),
              list.end());
   const uint32_t context = s_.FreshContext();
-  list.push_back(SimAddress{text, FormatDotted(m), context});
+  // Bound at once; the system then asks the segment whether another host holds the address.
+  SimAddress added{text, FormatDotted(m), context};
+  auto neighbours = s_.neighbours.find(ifIndex);
+  added.heldElsewhere = neighbours != s_.neighbours.end() && neighbours->second.count(h) > 0;
+  auto detection = s_.latencies.find("DuplicateAddressDetection");
+  const int64_t period = detection == s_.latencies.end() ? 0 : detection->second;
+  added.dadState = period > 0 ? platform::kIpDadStateTentative
+                              : (added.heldElsewhere ? platform::kIpDadStateDuplicate : platform::kIpDadStatePreferred);
+  added.settlesAtMs = SteadyMilliseconds() + period;
+  list.push_back(added);
   s_.addedContexts.insert(context);
   *nteContext = context;
   *nteInstance = s_.nextInstance++;

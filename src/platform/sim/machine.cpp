@@ -41,10 +41,15 @@ std::string MultiString(const std::vector<std::string>& entries) {
 //   the network stack's drivers).
 // - gethostbyname: 1 ms, an estimate: the machine's own name is answered from its own addresses,
 //   without the network; any other name may wait for DNS or NetBIOS for seconds.
+// - Duplicate address detection of a new IPv4 address: 3,000 ms tentative. Documented: "For IPv4,
+//   the duplicate address detection process typically takes about three seconds"
+//   (CreateUnicastIpAddressEntry, Microsoft's IP helper reference), three probes by default
+//   (MIB_IPINTERFACE_ROW.DadTransmits).
 constexpr std::pair<const char*, uint32_t> kTimings[] = {
     {"ExecQuery", 150}, {"ExecMethod", 150}, {"ConnectServer", 40}, {"CoCreateInstance(ScriptControl)", 60},
     {"ScriptControl.ExecuteStatement", 150}, {"ScriptControl.Eval", 20}, {"AddIPAddress", 20},
-    {"DeleteIPAddress", 20}, {"GetAdaptersInfo", 5}, {"GetAdaptersAddresses", 5}, {"gethostbyname", 1}};
+    {"DeleteIPAddress", 20}, {"GetAdaptersInfo", 5}, {"GetAdaptersAddresses", 5}, {"gethostbyname", 1},
+    {"DuplicateAddressDetection", 3000}};
 
 // The recorded text that each timed operation's call begins with.
 constexpr std::pair<const char*, const char*> kTimedCallTexts[] = {
@@ -149,15 +154,31 @@ bool Machine::State::ContextInUse(uint32_t context) const {
   return false;
 }
 
-bool Machine::State::AddressBound(uint32_t hostOrder) const {
+bool Machine::State::AddressBound(uint32_t hostOrder) {
+  SettleAddresses();
   for (const auto& a : adapters) {
     if (!MediaConnected(a)) continue;
     for (const auto& address : a.ipAddresses) {
       uint32_t h = 0;
-      if (address.context != 0 && ParseDotted(address.address, &h) && h == hostOrder) return true;
+      if (address.context != 0 && address.dadState == platform::kIpDadStatePreferred &&
+          ParseDotted(address.address, &h) && h == hostOrder)
+        return true;
     }
   }
   return false;
+}
+
+int64_t SteadyMilliseconds() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+void Machine::State::SettleAddresses() {
+  const int64_t now = SteadyMilliseconds();
+  for (auto& a : adapters)
+    for (auto& address : a.ipAddresses)
+      if (address.dadState == platform::kIpDadStateTentative && now >= address.settlesAtMs)
+        address.dadState = address.heldElsewhere ? platform::kIpDadStateDuplicate : platform::kIpDadStatePreferred;
 }
 
 uint32_t Machine::State::FreshContext() {
@@ -199,7 +220,7 @@ void Machine::State::SetRegValue(platform::RegKey root, std::string_view path, c
 
 void UsableAddresses(const SimAdapter& adapter, std::vector<std::string>* addresses, std::vector<std::string>* masks) {
   for (const auto& address : adapter.ipAddresses) {
-    if (address.context == 0) continue;
+    if (address.context == 0 || address.dadState == platform::kIpDadStateDuplicate) continue;
     addresses->push_back(address.address);
     masks->push_back(address.mask);
   }
@@ -290,6 +311,7 @@ bool Machine::ChangeAdapter(uint32_t index, const std::function<void(SimAdapter&
 
 std::vector<SimAdapter> Machine::Adapters() const {
   std::lock_guard lock(state_->mutex);
+  state_->SettleAddresses();
   return state_->adapters;
 }
 
@@ -317,6 +339,14 @@ void Machine::AddEchoResponder(const std::string& address) {
   std::lock_guard lock(state_->mutex);
   uint32_t h = 0;
   if (ParseDotted(address, &h)) state_->echoResponders.insert(h);
+}
+
+void Machine::AddNeighbour(uint32_t index, const std::string& address, bool answersEcho) {
+  std::lock_guard lock(state_->mutex);
+  uint32_t h = 0;
+  if (!ParseDotted(address, &h)) return;
+  state_->neighbours[index].insert(h);
+  if (answersEcho) state_->echoResponders.insert(h);
 }
 
 void Machine::SetLocalNow(const platform::DateTime& now) {

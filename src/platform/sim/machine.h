@@ -25,6 +25,11 @@ struct SimAddress {
   std::string address;   // dotted text
   std::string mask;      // dotted text
   uint32_t context = 0;  // NTE context; 0 is listed by the service but never usable
+  // Duplicate address detection: an address AddIPAddress added is tentative until `settlesAtMs`
+  // (steady clock), then preferred, or duplicate when a host of the segment holds it.
+  uint32_t dadState = platform::kIpDadStatePreferred;
+  int64_t settlesAtMs = 0;
+  bool heldElsewhere = false;
 };
 
 struct SimAdapter {
@@ -96,6 +101,10 @@ class Machine {
   void SetHostName(const std::string& name);
   void AddHost(const std::string& name, std::vector<std::string> addresses);
   void AddEchoResponder(const std::string& address);
+  // Another host on the segment of adapter `index` holds `address`: it answers the ARP probes of
+  // duplicate address detection, and echoes only when `answersEcho` (a firewall that drops inbound
+  // echo requests, as Windows' does by default, answers none).
+  void AddNeighbour(uint32_t index, const std::string& address, bool answersEcho);
 
   // Clock: local time, the zone's offset from UTC in minutes, the user's clock settings.
   void SetLocalNow(const platform::DateTime& now);
@@ -172,7 +181,8 @@ class Machine {
   // its own call.
   void SetLatency(const std::string& operation, uint32_t milliseconds);
   // The timings of a real Windows machine where it is slow (the management service, its first
-  // use in a process, the script control, echoes to silent addresses, binding and unbinding):
+  // use in a process, the script control, echoes to silent addresses, binding and unbinding, the
+  // duplicate address detection of a new address, "DuplicateAddressDetection" for SetLatency):
   // the demo runs with them; the tests without, except those that measure responsiveness.
   void UseWindowsTimings(bool on);
   // The most calls of `operation` that were in their latency at the same time.

@@ -141,6 +141,7 @@ struct Machine::State {
   std::string hostName = "CORVANE-DEMO";
   std::vector<std::pair<std::string, std::vector<std::string>>> hosts;
   std::set<uint32_t> echoResponders;  // host order
+  std::map<uint32_t, std::set<uint32_t>> neighbours;  // adapter index -> addresses other hosts hold
 
   platform::DateTime localNow{2026, 12, 8, 9, 5, 7};
   int utcOffsetMinutes = 480;
@@ -239,8 +240,11 @@ struct Machine::State {
   SimAdapter* FindAdapter(uint32_t index);
   // Contexts in use on any adapter's address lists.
   bool ContextInUse(uint32_t context) const;
-  // True when an adapter holds the address (host order) with a usable context.
-  bool AddressBound(uint32_t hostOrder) const;
+  // True when an adapter holds the address (host order) with a usable context, past its duplicate
+  // address detection.
+  bool AddressBound(uint32_t hostOrder);
+  // Ends the duplicate address detection of every address whose time has come.
+  void SettleAddresses();
   uint32_t FreshContext();
   void WriteInterfaceKey(const SimAdapter& adapter);
   // Registry helpers for building: create the key path below a root, set a value.
@@ -392,7 +396,11 @@ std::string ScriptDateText(int64_t milliseconds, int offsetMinutes);
 // False while the adapter's cable is unplugged: its configured addresses are not bound then.
 inline bool MediaConnected(const SimAdapter& adapter) { return adapter.operStatus == platform::kIfOperStatusUp; }
 
-// The usable addresses of an adapter (nonzero context) and their masks, in list order.
+// Milliseconds of the steady clock, for the duplicate address detection.
+int64_t SteadyMilliseconds();
+
+// The usable addresses of an adapter (nonzero context, not a duplicate) and their masks, in list
+// order.
 void UsableAddresses(const SimAdapter& adapter, std::vector<std::string>* addresses, std::vector<std::string>* masks);
 
 }  // namespace corvane::sim

@@ -110,6 +110,16 @@ uint32_t QueryAdaptersAddresses(uint32_t family, uint32_t flags, std::vector<pla
     item.Flags = entry->Flags;
     item.OperStatus = static_cast<uint32_t>(entry->OperStatus);
     item.Mtu = entry->Mtu;
+    for (const IP_ADAPTER_UNICAST_ADDRESS* unicast = entry->FirstUnicastAddress; unicast; unicast = unicast->Next) {
+      const SOCKADDR* address = unicast->Address.lpSockaddr;
+      if (address == nullptr || address->sa_family != AF_INET ||
+          unicast->Address.iSockaddrLength < static_cast<INT>(sizeof(sockaddr_in)))
+        continue;
+      platform::UnicastAddress ipv4;
+      ipv4.Address = reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr;
+      ipv4.DadState = static_cast<uint32_t>(unicast->DadState);
+      item.Unicast.push_back(ipv4);
+    }
     out->push_back(std::move(item));
   }
   return result;
