@@ -72,7 +72,6 @@ void DeleteRows(app::AppContext& context, const app::ChangeTarget& target, const
         app::AppendLog(context, "删除IP-地址 " + address + " 失败,返回代码" + text::Decimal(result) + ".");
       }
     }
-    context.services.windows.ProcessPendingEvents();
   }
 
   // The operation holds the busy state until the store has ended.

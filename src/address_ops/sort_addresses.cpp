@@ -16,7 +16,6 @@ namespace {
 
 // The worker of one sort.
 void RunSort(app::AppContext& context, int column) {
-  context.services.windows.ProcessPendingEvents();
   if (const auto plan = SortPlanFor(column)) SortListView(context, mw::kAddressList, plan->keyColumn, plan->kind);
   app::AppendLog(context, "排序完成.");
 }
@@ -80,7 +79,6 @@ void SortListView(app::AppContext& context, const std::string& list, int keyColu
   std::vector<SortKey> keys;
   keys.reserve(cells.size());
   for (const auto& row : cells) keys.push_back(MakeSortKey(row.empty() ? std::string() : row[0], kind));
-  context.services.windows.ProcessPendingEvents();
   if (keys.empty()) return;
   const SortKey none;
   w.SortRows(list, [&](intptr_t a, intptr_t b) {

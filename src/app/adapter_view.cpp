@@ -28,13 +28,6 @@ int32_t CurrentAdapterIndex(AppContext& context) {
   return static_cast<int32_t>(context.window->ItemData(mw::kSelector, position));
 }
 
-// A walk only builds rows in memory (a microsecond or two each); the window is busy with them only
-// during the one batch insert that follows. A round of pending events costs a call into the window
-// system and, on the window thread, whatever painting is pending (which a later round would redo),
-// so a walk lets the window process its events only every 4096 entries: a few milliseconds of
-// work apart, however large the tables grow.
-constexpr size_t kEntriesPerEventRound = 4096;
-
 struct KindFilter {
   AddressKind kind;
   const char* checkBox;
@@ -51,12 +44,24 @@ constexpr KindFilter kKindFilters[] = {
 }  // namespace
 
 void InitialAdapterFill(AppContext& context) {
+  platform::Window& w = *context.window;
+  const ShownKinds shown = ReadShownKinds(context);
   auto snapshot = context.Enumerate();
-  FillSelector(context, *snapshot);
-  int count = context.window->ItemCount(mw::kSelector);
-  if (count > 0) context.window->SetCurrentItem(mw::kSelector, count - 1);
-  context.selectedAdapterIndex = CurrentAdapterIndex(context);
-  ShowSelectedAdapter(context);
+  // The last adapter is selected.
+  std::string name;
+  int32_t selected = -1;
+  for (const auto& [index, record] : snapshot->adapters) {
+    name = record.connectionName;
+    selected = static_cast<int32_t>(index);
+  }
+  context.selectedAdapterIndex = selected;
+  const AdapterView view = BuildAdapterView(context, *snapshot, selected, name, shown);
+  w.Invoke([&] {
+    FillSelector(context, *snapshot);
+    const int count = w.ItemCount(mw::kSelector);
+    if (count > 0) w.SetCurrentItem(mw::kSelector, count - 1);
+    ApplyAdapterView(context, view);
+  });
 }
 
 void StartInitialAdapterFill(AppContext& context) {
@@ -67,17 +72,39 @@ void StartInitialAdapterFill(AppContext& context) {
 
 void RefreshAdapters(AppContext& context) {
   platform::Window& w = *context.window;
-  int position = w.CurrentItem(mw::kSelector);
-  w.ClearItems(mw::kSelector);
+  int position = -1;
+  ShownKinds shown{};
+  w.Invoke([&] {
+    position = w.CurrentItem(mw::kSelector);
+    shown = ReadShownKinds(context);
+  });
   auto snapshot = context.Enumerate();
-  FillSelector(context, *snapshot);
-  int count = w.ItemCount(mw::kSelector);
-  w.SetCurrentItem(mw::kSelector, position >= count ? 0 : position);
-  context.selectedAdapterIndex = CurrentAdapterIndex(context);
-  w.SetTitle(Decipher(StoredText::WindowTitle));
-  AppendLog(context, Decipher(StoredText::Banner));
-  ShowSelectedAdapter(context);
-  AppendLog(context, "刷新显示完成.");
+  // The selector keeps its position where it still exists, else goes to the first item; nothing
+  // selected stays nothing selected.
+  const int count = static_cast<int>(snapshot->adapters.Size());
+  const int next = position >= count ? 0 : position;
+  std::string name;
+  int32_t selected = -1;
+  if (next >= 0 && next < count) {
+    const auto& entry = *(snapshot->adapters.begin() + next);
+    name = entry.second.connectionName;
+    selected = static_cast<int32_t>(entry.first);
+  }
+  context.selectedAdapterIndex = selected;
+  const AdapterView view = BuildAdapterView(context, *snapshot, selected, name, shown);
+  std::vector<std::string> lines{Decipher(StoredText::Banner)};
+  lines.insert(lines.end(), view.logLines.begin(), view.logLines.end());
+  lines.push_back("刷新显示完成.");
+  // Everything the refresh shows, in one call to the window thread.
+  w.Invoke([&] {
+    w.ClearItems(mw::kSelector);
+    FillSelector(context, *snapshot);
+    w.SetCurrentItem(mw::kSelector, next);
+    w.SetTitle(Decipher(StoredText::WindowTitle));
+    AdapterView shownView = view;
+    shownView.logLines = lines;
+    ApplyAdapterView(context, shownView);
+  });
 }
 
 void StartRefresh(AppContext& context) {
@@ -100,37 +127,56 @@ void SelectAdapter(AppContext& context) {
   }
   context.selectedAdapterIndex = CurrentAdapterIndex(context);
   // The report asks the management service and the IP helper: a worker waits for them.
-  RunInBackground(context, [&context, operation] { ShowSelectedAdapter(context); });
+  const std::string name = context.window->Text(mw::kSelector);
+  const ShownKinds shown = ReadShownKinds(context);
+  RunInBackground(context, [&context, operation, name, shown] {
+    const auto snapshot = context.snapshot.Load();
+    const AdapterView view = BuildAdapterView(context, *snapshot, context.selectedAdapterIndex, name, shown);
+    context.window->Invoke([&] { ApplyAdapterView(context, view); });
+  });
 }
+
+ShownKinds ReadShownKinds(AppContext& context) {
+  platform::Window& w = *context.window;
+  ShownKinds shown{};
+  w.Invoke([&] {
+    for (const KindFilter& filter : kKindFilters) shown[static_cast<size_t>(filter.kind)] = w.IsChecked(filter.checkBox);
+  });
+  return shown;
+}
+
+std::vector<std::vector<std::string>> AddressListRows(const AdapterSnapshot& snapshot, int32_t selected,
+                                                      const ShownKinds& shown) {
+  std::vector<std::vector<std::string>> rows;
+  for (const KindFilter& filter : kKindFilters) {
+    if (!shown[static_cast<size_t>(filter.kind)]) continue;
+    const std::string kindText = KindText(filter.kind);
+    for (const auto& [address, row] : snapshot.table(filter.kind)) {
+      if (static_cast<int64_t>(row.adapterIndex) != selected) continue;
+      rows.push_back({text::Decimal(static_cast<uint64_t>(rows.size()) + 1), row.address, row.mask,
+                      text::Decimal(row.context), text::Decimal(static_cast<uint64_t>(row.next)),
+                      text::Decimal(row.adapterIndex), kindText});
+    }
+  }
+  return rows;
+}
+
+namespace {
+
+std::string AddressCountLine(const AdapterSnapshot& snapshot, const std::string& selectorText) {
+  return selectorText + " 共计" + text::Decimal(static_cast<uint64_t>(snapshot.table(AddressKind::Ip).Size())) +
+         "个IP-地址.";
+}
+
+}  // namespace
 
 void FillAddressList(AppContext& context, const AdapterSnapshot& snapshot) {
   platform::Window& w = *context.window;
-  platform::WindowSystem& windows = context.services.windows;
-  const int32_t selected = context.selectedAdapterIndex;
+  const ShownKinds shown = ReadShownKinds(context);
   // The rows are decided here and handed to the list in one batch: one call to the window, which
   // inserts them with drawing off and draws the list once.
-  std::vector<std::vector<std::string>> rows;
-  size_t sinceEvents = 0;
-  for (const KindFilter& filter : kKindFilters) {
-    if (!w.IsChecked(filter.checkBox)) continue;
-    const std::string kindText = KindText(filter.kind);
-    for (const auto& [address, row] : snapshot.table(filter.kind)) {
-      if (static_cast<int64_t>(row.adapterIndex) == selected) {
-        rows.push_back({text::Decimal(static_cast<uint64_t>(rows.size()) + 1), row.address, row.mask,
-                        text::Decimal(row.context), text::Decimal(static_cast<uint64_t>(row.next)),
-                        text::Decimal(row.adapterIndex), kindText});
-      }
-      if (++sinceEvents == kEntriesPerEventRound) {
-        windows.ProcessPendingEvents();
-        sinceEvents = 0;
-      }
-    }
-    if (filter.kind == AddressKind::Ip) {
-      AppendLog(context, w.Text(mw::kSelector) + " 共计" +
-                             text::Decimal(static_cast<uint64_t>(snapshot.table(AddressKind::Ip).Size())) +
-                             "个IP-地址.");
-    }
-  }
+  const auto rows = AddressListRows(snapshot, context.selectedAdapterIndex, shown);
+  if (shown[static_cast<size_t>(AddressKind::Ip)]) AppendLog(context, AddressCountLine(snapshot, w.Text(mw::kSelector)));
   w.ReplaceRows(mw::kAddressList, rows);
 }
 
@@ -202,40 +248,54 @@ std::string BuildReport(const AdapterRecord& r, int32_t status, platform::Kernel
   return report;
 }
 
-void ShowSelectedAdapter(AppContext& context) {
-  platform::Window& w = *context.window;
-  auto snapshot = context.snapshot.Load();
-  FillAddressList(context, *snapshot);
+AdapterView BuildAdapterView(AppContext& context, const AdapterSnapshot& snapshot, int32_t selected,
+                             const std::string& selectorText, const ShownKinds& shown) {
+  AdapterView view;
+  view.rows = AddressListRows(snapshot, selected, shown);
+  if (shown[static_cast<size_t>(AddressKind::Ip)]) view.logLines.push_back(AddressCountLine(snapshot, selectorText));
 
-  const AdapterRecord* found = snapshot->adapters.Get(static_cast<uint32_t>(context.selectedAdapterIndex.load()));
+  const AdapterRecord* found = selected >= 0 ? snapshot.adapters.Get(static_cast<uint32_t>(selected)) : nullptr;
   AdapterRecord empty;
-  const AdapterRecord& record = (context.selectedAdapterIndex >= 0 && found != nullptr) ? *found : empty;
-
-  const std::string selectorText = w.Text(mw::kSelector);
-  int32_t status = context.connections.ConnectionStatus(selectorText);
-  w.SetText(mw::kReport, BuildReport(record, status, context.services.kernel));
+  const AdapterRecord& record = found != nullptr ? *found : empty;
+  const int32_t status = context.connections.ConnectionStatus(selectorText);
+  view.report = BuildReport(record, status, context.services.kernel);
   context.setAdapterContext(AdapterContext{record.adapterName, record.preferredDns, record.alternateDns});
 
-  // The adapter's lines go to the log in one change: the log box is drawn once for all of them.
-  std::vector<std::string> lines{"-------------------------------------"};
+  view.logLines.push_back("-------------------------------------");
   uint32_t mediaResult = platform::kNoError;
   const uint32_t media = context.connections.MediaState(selectorText, &mediaResult);
   if (mediaResult != platform::kNoError) {
     // The adapters could not be listed: that says nothing about the cable.
-    lines.push_back(selectorText + " 查询媒体状态 失败,返回代码" + text::Decimal(mediaResult) + ".");
+    view.logLines.push_back(selectorText + " 查询媒体状态 失败,返回代码" + text::Decimal(mediaResult) + ".");
   } else if (media == platform::kIfOperStatusUp) {
-    lines.push_back(selectorText + " 媒体状态状态-已连接.");
+    view.logLines.push_back(selectorText + " 媒体状态状态-已连接.");
   } else {
-    lines.push_back(selectorText + " 媒体状态状态-已断开.");
+    view.logLines.push_back(selectorText + " 媒体状态状态-已断开.");
   }
-  if (status == 2) {
-    w.SetMenuItemEnabled(mw::kMenuProperties, true);
-    lines.push_back(selectorText + " 最大传输速度" + MegabitsText(context.connections.LinkSpeed(selectorText)) + "Mbps");
-  } else {
-    w.SetMenuItemEnabled(mw::kMenuProperties, false);
-  }
-  lines.push_back(selectorText + " 最大传输单元" + text::Decimal(context.connections.LinkMtu(selectorText)) + ".");
-  AppendLogLines(context, lines);
+  view.propertiesEnabled = status == 2;
+  if (status == 2)
+    view.logLines.push_back(selectorText + " 最大传输速度" + MegabitsText(context.connections.LinkSpeed(selectorText)) +
+                            "Mbps");
+  view.logLines.push_back(selectorText + " 最大传输单元" + text::Decimal(context.connections.LinkMtu(selectorText)) +
+                          ".");
+  return view;
+}
+
+void ApplyAdapterView(AppContext& context, const AdapterView& view) {
+  platform::Window& w = *context.window;
+  w.ReplaceRows(mw::kAddressList, view.rows);
+  w.SetText(mw::kReport, view.report);
+  w.SetMenuItemEnabled(mw::kMenuProperties, view.propertiesEnabled);
+  // The lines go to the log in one change: the log box is drawn once for all of them.
+  AppendLogLines(context, view.logLines);
+}
+
+void ShowSelectedAdapter(AppContext& context) {
+  platform::Window& w = *context.window;
+  const auto snapshot = context.snapshot.Load();
+  const ShownKinds shown = ReadShownKinds(context);
+  const AdapterView view = BuildAdapterView(context, *snapshot, context.selectedAdapterIndex, w.Text(mw::kSelector), shown);
+  w.Invoke([&] { ApplyAdapterView(context, view); });
 }
 
 }  // namespace corvane::app

@@ -2,8 +2,10 @@
 // address list and the information report of the chosen adapter.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/adapter_model.h"
 #include "platform/kernel.h"
@@ -27,11 +29,33 @@ void StartRefresh(AppContext& context);
 // shown.
 void SelectAdapter(AppContext& context);
 
-// Refills the address list for the selected adapter from the kinds whose boxes are checked: the
-// rows are built from the snapshot and replace the list's rows in one batch. The walks of the
-// tables let the window process its pending events after every 4096 entries.
+// Which kinds of address the list shows: the five check boxes, in the list's order.
+using ShownKinds = std::array<bool, kAddressKindCount>;
+// Read from the window (one call).
+ShownKinds ReadShownKinds(AppContext& context);
+
+// What the window shows of the selected adapter, worked out away from the window thread (the
+// report asks the management service and the IP helper) and applied in one call to the window.
+struct AdapterView {
+  std::vector<std::vector<std::string>> rows;
+  std::string report;
+  std::vector<std::string> logLines;  // the address count, then the adapter's lines
+  bool propertiesEnabled = false;
+};
+// The rows of the selected adapter, of the kinds shown, in table order, numbered from one.
+std::vector<std::vector<std::string>> AddressListRows(const AdapterSnapshot& snapshot, int32_t selected,
+                                                      const ShownKinds& shown);
+// The view of adapter `selected` (-1: none), shown in the selector as `selectorText`; sets the
+// adapter context.
+AdapterView BuildAdapterView(AppContext& context, const AdapterSnapshot& snapshot, int32_t selected,
+                             const std::string& selectorText, const ShownKinds& shown);
+// Applies it, on the window thread: list, report, properties item, log lines.
+void ApplyAdapterView(AppContext& context, const AdapterView& view);
+
+// Refills the address list for the selected adapter from the kinds whose boxes are checked, with
+// the count's log line: the rows are built from the snapshot and replace the list's in one batch.
 void FillAddressList(AppContext& context, const AdapterSnapshot& snapshot);
-// Address list, report, adapter context, log lines and the properties menu item.
+// The selected adapter as the selector shows it: the view built here, applied in one call.
 void ShowSelectedAdapter(AppContext& context);
 
 // Report texts.

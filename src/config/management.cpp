@@ -49,7 +49,7 @@ bool ConnectManagementService(const std::string& query, ManagementConnection* co
   return true;
 }
 
-int32_t FindAdapterIndexByConnectionName(platform::Automation& automation, platform::WindowSystem& windows,
+int32_t FindAdapterIndexByConnectionName(platform::Automation& automation,
                                          const std::string& name, IndexLookup* lookup) {
   *lookup = IndexLookup{};
   ManagementConnection connection(automation);
@@ -75,7 +75,6 @@ int32_t FindAdapterIndexByConnectionName(platform::Automation& automation, platf
       lookup->found = true;
       return static_cast<int32_t>(index->second.integer);
     }
-    windows.ProcessPendingEvents();
   }
   return 0;
 }
@@ -94,7 +93,7 @@ std::string ManagementFailureText(ManagementStep step, platform::HResult hr) {
   return code;
 }
 
-int EnableDhcpOnConnection(platform::Automation& automation, platform::WindowSystem& windows,
+int EnableDhcpOnConnection(platform::Automation& automation,
                            const std::string& name, DhcpOutcome* outcome) {
   DhcpOutcome local;
   DhcpOutcome& o = outcome != nullptr ? *outcome : local;
@@ -106,7 +105,7 @@ int EnableDhcpOnConnection(platform::Automation& automation, platform::WindowSys
     return 0;
   }
   IndexLookup lookup;
-  const int32_t index = FindAdapterIndexByConnectionName(automation, windows, name, &lookup);
+  const int32_t index = FindAdapterIndexByConnectionName(automation, name, &lookup);
   o.found = lookup.found;
   if (lookup.failedStep != ManagementStep::None) {
     o.failedStep = lookup.failedStep;

@@ -66,7 +66,7 @@ struct IndexLookup {
 // The Index of the Win32_NetworkAdapter whose NetConnectionID is `name` (escaped as a WQL
 // string, so that no name can select another adapter); 0 when none answered. The window
 // processes pending events between objects.
-int32_t FindAdapterIndexByConnectionName(platform::Automation& automation, platform::WindowSystem& windows,
+int32_t FindAdapterIndexByConnectionName(platform::Automation& automation,
                                          const std::string& name, IndexLookup* lookup);
 
 // The cause of a failed management step for a log line, with the step's code:
@@ -86,7 +86,7 @@ struct DhcpOutcome {
 // Calls EnableDHCP on the adapter with that connection name and reads its ReturnValue: 1 when
 // the call succeeded and the method answered 0 (done) or 1 (done, restart required), else 0.
 // An adapter that cannot be found is left alone (0).
-int EnableDhcpOnConnection(platform::Automation& automation, platform::WindowSystem& windows,
+int EnableDhcpOnConnection(platform::Automation& automation,
                            const std::string& name, DhcpOutcome* outcome = nullptr);
 
 // The log line of a DHCP switch: the connection name, then success, or failure with its cause:

@@ -100,7 +100,7 @@ bool IsDone(const std::string& result) { return result == "0" || result == "1"; 
 
 }  // namespace
 
-StaticOutcome ApplyStaticConfiguration(platform::Automation& automation, platform::WindowSystem& windows,
+StaticOutcome ApplyStaticConfiguration(platform::Automation& automation,
                                        const std::string& name, const std::string& address, const std::string& mask,
                                        const std::string& gateway, const std::string& preferredDns,
                                        const std::string& alternateDns) {
@@ -123,7 +123,7 @@ StaticOutcome ApplyStaticConfiguration(platform::Automation& automation, platfor
   }
   std::string procedure = FillSetIpValues(address, mask, gateway, preferredDns, alternateDns);
   IndexLookup lookup;
-  const int32_t index = FindAdapterIndexByConnectionName(automation, windows, name, &lookup);
+  const int32_t index = FindAdapterIndexByConnectionName(automation, name, &lookup);
   if (lookup.failedStep != ManagementStep::None) {
     outcome.kind = StaticOutcome::Kind::LookupFailed;
     outcome.failedStep = lookup.failedStep;

@@ -61,7 +61,7 @@ struct StaticOutcome {
 
 // Refuses values that CheckStaticValues or IsScriptValue refuse; otherwise finds the adapter's
 // index, fills the procedure and runs it. The thread's initialisation count is the same afterwards.
-StaticOutcome ApplyStaticConfiguration(platform::Automation& automation, platform::WindowSystem& windows,
+StaticOutcome ApplyStaticConfiguration(platform::Automation& automation,
                                        const std::string& name, const std::string& address, const std::string& mask,
                                        const std::string& gateway, const std::string& preferredDns = "",
                                        const std::string& alternateDns = "");

@@ -220,17 +220,16 @@ void ConfirmTcpipDialog(app::AppContext& context, platform::Window& dialog, cons
   app::RunInBackground(context, [&context, &dialog, life, name, dhcp, values, operation]() mutable {
     const ApplyEnd end(context, dialog, life, std::move(operation));
     platform::Automation& automation = context.services.automation;
-    platform::WindowSystem& windows = context.services.windows;
     std::string line;
     {
       // The script control wants an apartment-threaded one: this thread's own.
       Apartment apartment(automation);
       if (dhcp) {
         DhcpOutcome outcome;
-        const int result = EnableDhcpOnConnection(automation, windows, name, &outcome);
+        const int result = EnableDhcpOnConnection(automation, name, &outcome);
         line = DhcpLogLine(name, result, outcome);
       } else {
-        line = StaticLogLine(name, ApplyStaticConfiguration(automation, windows, name, values.address, values.mask,
+        line = StaticLogLine(name, ApplyStaticConfiguration(automation, name, values.address, values.mask,
                                                             values.gateway, values.preferredDns,
                                                             values.alternateDns));
       }

@@ -218,7 +218,7 @@ TEST_F(ScriptHostTest, AWrongIndexOrValueInTheTextIsWhatTheSimulatedControlAppli
 class ManagementTest : public AppTest {
  protected:
   int32_t IndexOf(const std::string& name, config::IndexLookup* lookup) {
-    return config::FindAdapterIndexByConnectionName(machine.automation(), windows, name, lookup);
+    return config::FindAdapterIndexByConnectionName(machine.automation(), name, lookup);
   }
 };
 
@@ -284,20 +284,20 @@ TEST_F(ManagementTest, EnableDhcpReadsTheMethodsReturnValue) {
   off.ipEnabled = false;
   machine.AddAdapter(off);
   config::DhcpOutcome outcome;
-  EXPECT_EQ(config::EnableDhcpOnConnection(machine.automation(), windows, "本地连接", &outcome), 1);
+  EXPECT_EQ(config::EnableDhcpOnConnection(machine.automation(), "本地连接", &outcome), 1);
   EXPECT_EQ(machine.Adapters()[0].dhcpEnabled, 1u);
   EXPECT_EQ(config::DhcpLogLine("本地连接", 1, outcome), "本地连接 修改为自动获取IP成功.");
   // The service carries the call out, the method refuses it: a failure with the method's code.
-  EXPECT_EQ(config::EnableDhcpOnConnection(machine.automation(), windows, "关闭", &outcome), 0);
+  EXPECT_EQ(config::EnableDhcpOnConnection(machine.automation(), "关闭", &outcome), 0);
   EXPECT_EQ(outcome.returnValue, 84);
   EXPECT_EQ(config::DhcpLogLine("关闭", 0, outcome), "关闭 修改为自动获取IP失败！返回代码84.");
   // No adapter by that name: nothing is called.
   machine.ClearCalls();
-  EXPECT_EQ(config::EnableDhcpOnConnection(machine.automation(), windows, "无此连接", &outcome), 0);
+  EXPECT_EQ(config::EnableDhcpOnConnection(machine.automation(), "无此连接", &outcome), 0);
   for (const auto& call : machine.Calls()) EXPECT_EQ(call.find("ExecMethod"), std::string::npos) << call;
   EXPECT_EQ(config::DhcpLogLine("无此连接", 0, outcome), "无此连接 修改为自动获取IP失败！未找到该网卡.");
   machine.FailNext("ExecMethod", 0x8004102Eu);
-  EXPECT_EQ(config::EnableDhcpOnConnection(machine.automation(), windows, "本地连接", &outcome), 0);
+  EXPECT_EQ(config::EnableDhcpOnConnection(machine.automation(), "本地连接", &outcome), 0);
   EXPECT_EQ(config::DhcpLogLine("本地连接", 0, outcome), "本地连接 修改为自动获取IP失败！返回代码-2147217362.");
   EXPECT_EQ(machine.AutomationInitializations(), 0);
 }
@@ -309,7 +309,7 @@ TEST_F(ManagementTest, EnableDhcpFailuresAreLoggedWithTheirStepAndCode) {
   auto lineAfter = [&](const char* operation, uint32_t code) {
     machine.FailNext(operation, code);
     config::DhcpOutcome outcome;
-    const int result = config::EnableDhcpOnConnection(machine.automation(), windows, "本地连接", &outcome);
+    const int result = config::EnableDhcpOnConnection(machine.automation(), "本地连接", &outcome);
     return config::DhcpLogLine("本地连接", result, outcome);
   };
   // The service is not running: the first connection cannot be made.
@@ -681,13 +681,13 @@ TEST_F(DialogTest, ValuesThatAreNoAddressesNeverReachTheScript) {
   StartApp();
   machine.ClearCalls();
   const config::StaticOutcome outcome = config::ApplyStaticConfiguration(
-      machine.automation(), windows, "本地连接", "1.2.3.4\")\r\nCreateObject(\"x", "255.0.0.0", "", "", "");
+      machine.automation(), "本地连接", "1.2.3.4\")\r\nCreateObject(\"x", "255.0.0.0", "", "", "");
   EXPECT_EQ(outcome.kind, config::StaticOutcome::Kind::Refused);
   EXPECT_EQ(machine.Calls(), Strings{});
   EXPECT_EQ(config::StaticLogLine("本地连接", outcome), "本地连接 修改为静态IP失败！地址无效.");
   // Nor does an address or mask the dialog refuses, whoever passes it.
   for (const auto& [address, mask] : {std::pair{"10.0.0.5", "255.0.255.0"}, std::pair{"", "255.0.0.0"}}) {
-    EXPECT_EQ(config::ApplyStaticConfiguration(machine.automation(), windows, "本地连接", address, mask, "", "8.8.8.8",
+    EXPECT_EQ(config::ApplyStaticConfiguration(machine.automation(), "本地连接", address, mask, "", "8.8.8.8",
                                                "")
                   .kind,
               config::StaticOutcome::Kind::Refused)

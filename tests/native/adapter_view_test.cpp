@@ -80,16 +80,17 @@ TEST_F(AdapterViewTest, TheBusyStateCoversTheFourControlsAndNothingElse) {
   machine.AddAdapter(Ethernet(20, u"服务器", ManyAddresses(4096)));
   StartApp();
   bool sawBusy = false;
-  windows.SetPendingEventsHook([&] {
-    // While the list fills, the refresh, the selector and the add and delete items are disabled;
-    // the items that do not change addresses stay as they were.
+  machine.SetCallObserver([&](const std::string& call) {
+    // While the refresh asks the services, the refresh, the selector and the add and delete items
+    // are disabled; the items that do not change addresses stay as they were.
+    if (call.rfind("ExecQuery", 0) != 0) return;
     sawBusy = true;
     EXPECT_TRUE(BusyControlsEnabled(false));
     EXPECT_TRUE(Main().IsMenuItemEnabled(mw::kMenuCopyAll));
     EXPECT_TRUE(Main().IsMenuItemEnabled(mw::kMenuAbout));
   });
   Main().Click(mw::kRefreshButton);
-  windows.SetPendingEventsHook(nullptr);
+  machine.SetCallObserver(nullptr);
   EXPECT_TRUE(sawBusy);
   EXPECT_TRUE(BusyControlsEnabled(true));
 

@@ -124,7 +124,7 @@ TEST_F(WineConfiguration, ManagementConnectionIndexLookupAndEnableDhcpAsWineAnsw
   // ...so the lookup cannot be made: a failure of the query with Wine's code, not an adapter
   // that is not there.
   config::IndexLookup lookup;
-  EXPECT_EQ(config::FindAdapterIndexByConnectionName(*automation, windows, "x", &lookup), 0);
+  EXPECT_EQ(config::FindAdapterIndexByConnectionName(*automation, "x", &lookup), 0);
   EXPECT_FALSE(lookup.found);
   EXPECT_EQ(lookup.failedStep, config::ManagementStep::Query);
   EXPECT_EQ(lookup.hr, platform::kWbemEFailed);
