@@ -418,9 +418,9 @@ class UserScenario : public ::testing::Test {
     Type(address);
   }
 
-  // Opens the add window from the menu, types the lines, sets the occupancy query and confirms.
-  void AddThroughTheWindow(const std::string& lines, bool occupancyQuery) {
-    const int summaries = CountLogged("添加IP完成");
+  // Opens the add window from the menu, types the lines, sets the occupancy query and confirms:
+  // the window has closed and the addition has started.
+  void StartAddition(const std::string& lines, bool occupancyQuery) {
     ASSERT_TRUE(ChooseListMenuItem(2, [&] { return Find(aw::kCaption) != nullptr; }))  // 添加 IP-地址
         << "the add window did not open";
     // Found as it is created: the user types once it is shown and active.
@@ -434,11 +434,29 @@ class UserScenario : public ::testing::Test {
     }
     ASSERT_TRUE(HasFocus(box)) << "the clicks did not reach the box";
     Type(lines);
-    const bool checked = SendMessageW(AddControl(add, aw::kOccupancyQuery), BM_GETCHECK, 0, 0) == BST_CHECKED;
-    if (checked != occupancyQuery) ClickAt(AddControl(add, aw::kOccupancyQuery), 8);
+    std::wstring typed;
+    for (wchar_t c : win32::ui::WideFromGbk(lines))
+      if (c != L'\r') typed += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
+    ASSERT_TRUE(WaitFor([&] { return win32::ui::WindowText(box) == typed; })) << "the box did not take the lines";
+    HWND query = AddControl(add, aw::kOccupancyQuery);
+    const auto queryOn = [&] { return SendMessageW(query, BM_GETCHECK, 0, 0) == BST_CHECKED; };
+    if (queryOn() != occupancyQuery) ClickAt(query, 8);
+    ASSERT_TRUE(WaitFor([&] { return queryOn() == occupancyQuery; })) << "the occupancy query box did not change";
     ClickAt(AddControl(add, aw::kConfirm));
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(add); })) << "the add window stayed open";
+  }
+  void AddThroughTheWindow(const std::string& lines, bool occupancyQuery) {
+    const int summaries = CountLogged("添加IP完成");
+    ASSERT_NO_FATAL_FAILURE(StartAddition(lines, occupancyQuery));
     ASSERT_TRUE(WaitFor([&] { return CountLogged("添加IP完成") > summaries && Idle(); }, 60000)) << "the addition did not end";
+  }
+  // Clicks 刷新 once nothing runs; done when the refresh has logged its end and the busy state is over.
+  void Refresh() {
+    ASSERT_TRUE(WaitFor([&] { return Idle(); }, 30000)) << "still busy";
+    const int refreshes = CountLogged("刷新显示完成.");
+    ClickAt(Control(mw::kRefreshButton));
+    ASSERT_TRUE(WaitFor([&] { return CountLogged("刷新显示完成.") > refreshes && Idle(); }, 30000))
+        << "the refresh did not run";
   }
   int CountLogged(const std::string& part) {
     int count = 0;
@@ -472,8 +490,10 @@ TEST_F(UserScenario, StartUpShowsTheLastAdapterItsReportAndLogLines) {
 
 TEST_F(UserScenario, ChoosingAnotherAdapterRefreshingAndTheKindBoxes) {
   AsUser([&] {
-    // The selector with the mouse, the wireless adapter with the keyboard.
-    ClickAt(Control(mw::kSelector));
+    // The selector with the mouse, the wireless adapter with the keyboard once its list is down.
+    HWND selector = Control(mw::kSelector);
+    ClickAt(selector);
+    ASSERT_TRUE(WaitFor([&] { return SendMessageW(selector, CB_GETDROPPEDSTATE, 0, 0) != 0; })) << "no drop-down";
     Press(VK_UP);
     Press(VK_RETURN);
     ASSERT_TRUE(WaitFor([&] { return Main().Text(mw::kSelector) == "无线网络连接" && Idle(); }));
@@ -481,10 +501,12 @@ TEST_F(UserScenario, ChoosingAnotherAdapterRefreshingAndTheKindBoxes) {
     EXPECT_NE(Main().Text(mw::kReport).find("Realtek RTL8188EU"), std::string::npos);
 
     // Every kind box on, then a refresh: the rows come grouped by kind.
-    for (const char* box : {mw::kShowGateway, mw::kShowDhcp, mw::kShowPrimaryWins, mw::kShowSecondaryWins})
+    for (const char* box : {mw::kShowGateway, mw::kShowDhcp, mw::kShowPrimaryWins, mw::kShowSecondaryWins}) {
       ClickAt(Control(box), 8);
-    ClickAt(Control(mw::kRefreshButton));
-    ASSERT_TRUE(WaitFor([&] { return Main().RowCount(mw::kAddressList) == 5 && Idle(); }));
+      ASSERT_TRUE(WaitFor([&] { return Main().IsChecked(box); })) << box;
+    }
+    ASSERT_NO_FATAL_FAILURE(Refresh());
+    ASSERT_EQ(Main().RowCount(mw::kAddressList), 5);
     EXPECT_EQ(Column(1), (Strings{"192.168.31.105", "192.168.31.1", "192.168.31.1", "192.168.31.2", "192.168.31.3"}));
     EXPECT_EQ(Column(6), (Strings{"IP-地址", "IP-网关", "DHCP-IP", " 主-WINS-IP", "辅-WINS-IP"}));
     EXPECT_EQ(Column(0), (Strings{"1", "2", "3", "4", "5"}));
@@ -547,10 +569,13 @@ TEST_F(UserScenario, SelectingRowsWithTheMouseAndDeletingThem) {
     ClickRow(first);
     ClickRow(first + 2, {VK_SHIFT});
     ClickRow(first + 3, {VK_CONTROL});
-    ASSERT_EQ(Main().SelectedRows(mw::kAddressList), (std::vector<int>{first, first + 1, first + 2, first + 3}));
+    const auto selected = [&](std::vector<int> rows) {
+      return WaitFor([&] { return Main().SelectedRows(mw::kAddressList) == rows; });
+    };
+    ASSERT_TRUE(selected({first, first + 1, first + 2, first + 3}));
     // And ctrl-click takes the second out again.
     ClickRow(first + 1, {VK_CONTROL});
-    ASSERT_EQ(Main().SelectedRows(mw::kAddressList), (std::vector<int>{first, first + 2, first + 3}));
+    ASSERT_TRUE(selected({first, first + 2, first + 3}));
 
     ASSERT_TRUE(ChooseListMenuItem(  // 删除 IP-地址, from a selected row
         3, [&] { return !Idle() || HasLogged("删除选中项目完成"); }, RowPoint(first + 2)))
@@ -574,7 +599,9 @@ TEST_F(UserScenario, TypingTheStartOfAnIdInTheListSelectsItsRow) {
       if (ids[i] == "12") twelve = static_cast<int>(i);
     ASSERT_NE(twelve, -1) << "no row with the ID 12";
     ClickRow(0);
-    ASSERT_EQ(Main().SelectedRows(mw::kAddressList), (std::vector<int>{0}));
+    ASSERT_TRUE(WaitFor([&] {
+      return Main().SelectedRows(mw::kAddressList) == std::vector<int>{0} && HasFocus(Control(mw::kAddressList));
+    }));
     Type("12");
     EXPECT_TRUE(WaitFor([&] { return Main().SelectedRows(mw::kAddressList) == std::vector<int>{twelve}; }))
         << "selected: " << (Main().SelectedRows(mw::kAddressList).empty() ? -1 : Main().SelectedRows(mw::kAddressList)[0]);
@@ -582,29 +609,34 @@ TEST_F(UserScenario, TypingTheStartOfAnIdInTheListSelectsItsRow) {
 }
 
 TEST_F(UserScenario, ClosingTheWindowWhileARangeIsBeingAddedStoresEveryBoundAddressThenEnds) {
+  // Binding takes a while, so that the range is still being added when the close comes.
+  machine->SetLatency("AddIPAddress", 50);
+  // The addresses "本地连接" has bound, and their masks.
+  const auto bound = [&](Strings* masks = nullptr) {
+    Strings addresses;
+    for (const auto& a : machine->Adapters())
+      if (a.index == 11)
+        for (const auto& address : a.ipAddresses) {
+          addresses.push_back(address.address);
+          if (masks != nullptr) masks->push_back(address.mask);
+        }
+    return addresses;
+  };
+  const size_t configured = bound().size();
   AsUser([&] {
-    ASSERT_TRUE(ChooseListMenuItem(2, [&] { return Find(aw::kCaption) != nullptr; }));
-    HWND add = AddWindow();
-    ASSERT_NE(add, nullptr);
-    ClickAt(AddControl(add, aw::kAddresses));
-    Type("10.9.0.{1-250}");
-    ClickAt(AddControl(add, aw::kConfirm));
-    ASSERT_TRUE(WaitFor([&] { return !Main().IsEnabled(mw::kRefreshButton); })) << "the addition did not start";
-    SetForegroundWindow(MainHandle());
+    ASSERT_NO_FATAL_FAILURE(StartAddition("10.9.0.{1-250}", false));
+    // Closed with Alt+F4 once the first address of the range is bound.
+    ASSERT_TRUE(WaitFor([&] { return bound().size() > configured; })) << "no address was bound";
+    ASSERT_TRUE(Activate(MainHandle()));
     Press(VK_F4, {VK_MENU});
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(MainHandle()); }, 30000)) << "the window stayed open";
   });
   EXPECT_EQ(machine->TerminatedWith(), std::optional<uint32_t>(0));
   // What "本地连接" has bound when the process ends is what its interface key holds.
-  Strings bound;
   Strings masks;
-  for (const auto& a : machine->Adapters())
-    if (a.index == 11)
-      for (const auto& address : a.ipAddresses) {
-        bound.push_back(address.address);
-        masks.push_back(address.mask);
-      }
-  ASSERT_GT(bound.size(), 4u) << "nothing was added before the close";
+  const Strings addresses = bound(&masks);
+  ASSERT_GT(addresses.size(), configured) << "nothing was added before the close";
+  EXPECT_LT(addresses.size(), configured + 250) << "the addition ran to its end before the close";
   const std::string key = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\"
                           "{6A2E9F14-0D3C-4B8A-B57E-81F2C3D4A5B6}";
   auto entries = [&](const char* value) {
@@ -612,7 +644,7 @@ TEST_F(UserScenario, ClosingTheWindowWhileARangeIsBeingAddedStoresEveryBoundAddr
     while (!out.empty() && out.back().empty()) out.pop_back();
     return out;
   };
-  EXPECT_EQ(entries("IPAddress"), bound);
+  EXPECT_EQ(entries("IPAddress"), addresses);
   EXPECT_EQ(entries("SubnetMask"), masks);
 }
 
@@ -631,8 +663,8 @@ TEST_F(UserScenario, ThePropertiesDialogSwitchesToDhcpToAStaticAddressAndBackWit
     Press(VK_RETURN);
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); })) << "Enter did not confirm";
     ASSERT_TRUE(WaitFor([&] { return Logged("本地连接 修改为自动获取IP成功."); })) << Main().Text(mw::kLog);
-    ClickAt(Control(mw::kRefreshButton));
-    ASSERT_TRUE(WaitFor([&] { return Idle() && machine->Adapters().back().dhcpEnabled == 1; }));
+    ASSERT_NO_FATAL_FAILURE(Refresh());
+    ASSERT_TRUE(WaitFor([&] { return machine->Adapters().back().dhcpEnabled == 1; }));
 
     // A static address typed field by field, Tab moving on, Enter confirming.
     dialog = OpenPropertiesDialog();
@@ -649,13 +681,13 @@ TEST_F(UserScenario, ThePropertiesDialogSwitchesToDhcpToAStaticAddressAndBackWit
       HWND field = DialogControl(dialog, fields[i]);
       ASSERT_TRUE(WaitFor([&] { return FocusIn(field); }, 2000)) << "Tab did not reach " << fields[i];
       RetypeFocusedField(values[i]);
-      EXPECT_EQ(FieldText(field), values[i]);
+      EXPECT_TRUE(WaitFor([&] { return FieldText(field) == values[i]; })) << FieldText(field);
     }
     Press(VK_RETURN);
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); })) << "Enter did not confirm";
     ASSERT_TRUE(WaitFor([&] { return Logged("本地连接 修改为静态IP成功."); })) << Main().Text(mw::kLog);
-    ClickAt(Control(mw::kRefreshButton));
-    ASSERT_TRUE(WaitFor([&] { return Idle() && Column(1) == Strings{"192.168.1.50"}; })) << Main().Text(mw::kLog);
+    ASSERT_NO_FATAL_FAILURE(Refresh());
+    ASSERT_EQ(Column(1), Strings{"192.168.1.50"}) << Main().Text(mw::kLog);
     const sim::SimAdapter adapter = machine->Adapters().back();
     EXPECT_EQ(adapter.dhcpEnabled, 0u);
     EXPECT_EQ(adapter.dnsServers, (Strings{"223.5.5.5", "114.114.114.114"}));
@@ -669,6 +701,7 @@ TEST_F(UserScenario, ThePropertiesDialogSwitchesToDhcpToAStaticAddressAndBackWit
     dialog = OpenPropertiesDialog();
     ASSERT_NE(dialog, nullptr);
     ClickAt(DialogControl(dialog, td::kAutomatic), 8);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindowEnabled(DialogControl(dialog, td::kIp)); }));
     Press(VK_RETURN);
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
     EXPECT_TRUE(WaitFor([&] { return machine->Adapters().back().dhcpEnabled == 1; }));
@@ -688,8 +721,9 @@ TEST_F(UserScenario, SortingByEachVisibleColumnTwiceAlternatesTheDirection) {
   AsUser([&] {
     // Both kinds of text key and the hidden "Next" key: 本地连接's addresses and its gateway.
     ClickAt(Control(mw::kShowGateway), 8);
-    ClickAt(Control(mw::kRefreshButton));
-    ASSERT_TRUE(WaitFor([&] { return Main().RowCount(mw::kAddressList) == 5 && Idle(); }));
+    ASSERT_TRUE(WaitFor([&] { return Main().IsChecked(mw::kShowGateway); }));
+    ASSERT_NO_FATAL_FAILURE(Refresh());
+    ASSERT_EQ(Main().RowCount(mw::kAddressList), 5);
     ASSERT_FALSE(HasLogged("排序完成.")) << "sorted before any header click";
     const auto number = [](const std::string& cell) { return text::ReadInteger(cell); };
     // Clicked column -> the column whose cells give the key; only visible headers can be clicked.
