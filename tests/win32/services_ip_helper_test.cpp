@@ -153,6 +153,39 @@ TEST_F(WineIpHelper, GetAdaptersAddressesMatchesAdapterRecords) {
   }
 }
 
+// Wine lists every IPv4 address as preferred: no duplicate address detection runs there (nor does
+// its AddIPAddress, which answers 50), so an addition under Wine waits for no probe.
+TEST_F(WineIpHelper, EveryIpv4AddressIsListedAsPreferred) {
+  std::vector<AdapterAddresses> entries;
+  ASSERT_EQ(ipHelper->GetAdaptersAddresses(platform::kAfInet, platform::kGaaFlagSkipFriendlyName, &entries),
+            platform::kNoError);
+  int addresses = 0;
+  for (const auto& entry : entries) {
+    for (const auto& unicast : entry.Unicast) {
+      ++addresses;
+      EXPECT_NE(unicast.Address, 0u);
+      EXPECT_EQ(unicast.DadState, platform::kIpDadStatePreferred) << entry.AdapterName;
+    }
+  }
+  EXPECT_GT(addresses, 0);
+  // The adapter list's addresses are among them.
+  for (const IpAdapterInfo& adapter : Adapters()) {
+    const std::string address = Field(adapter.IpAddressList.IpAddress.String, 16);
+    if (address == "0.0.0.0") continue;
+    const std::string guid = Field(adapter.AdapterName, sizeof(adapter.AdapterName));
+    bool listed = false;
+    for (const auto& entry : entries) {
+      if (entry.AdapterName != guid) continue;
+      for (const auto& unicast : entry.Unicast) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(&unicast.Address);
+        listed = listed || address == std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." +
+                                          std::to_string(bytes[2]) + "." + std::to_string(bytes[3]);
+      }
+    }
+    EXPECT_TRUE(listed) << guid << " " << address;
+  }
+}
+
 TEST_F(WineIpHelper, GetAdapterIndexAndIfEntryAgreeWithAdapterAddresses) {
   std::vector<AdapterAddresses> entries;
   ASSERT_EQ(ipHelper->GetAdaptersAddresses(platform::kAfUnspec, platform::kGaaFlagIncludePrefix, &entries),
