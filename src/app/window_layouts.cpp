@@ -61,6 +61,9 @@ WindowSpec MainWindowSpec() {
   log.font = "微软雅黑";
   log.background = 0x00ECECEC;
   log.verticalScroll = true;
+  // An edit box slows with every line it holds: the log keeps the last 10,000 lines.
+  log.maxLines = kLogMaxLines;
+  log.trimNotice = "……较早的{}行日志已移除……";
   w.controls.push_back(log);
   w.controls.push_back(Control(kCommunityLink, ControlKind::LinkLabel, 655, 428, 50, 24, "用户交流"));
   w.controls.push_back(Control(kIssueLink, ControlKind::LinkLabel, 712, 428, 50, 24, "提交问题"));

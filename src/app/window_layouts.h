@@ -2,6 +2,8 @@
 // and initial text, and the menus. Positions inside a group box are relative to the box.
 #pragma once
 
+#include <cstddef>
+
 #include "platform/window.h"
 
 namespace corvane::app {
@@ -19,6 +21,8 @@ inline constexpr char kShowPrimaryWins[] = "选择框_主WINSIP";
 inline constexpr char kShowSecondaryWins[] = "选择框_辅WINSIP";
 inline constexpr char kReport[] = "编辑框_网卡信息";
 inline constexpr char kLog[] = "编_日志";
+// The most lines the log keeps; the oldest go in steps of a quarter of that.
+inline constexpr size_t kLogMaxLines = 10000;
 inline constexpr char kCommunityLink[] = "透明标签3";
 inline constexpr char kIssueLink[] = "透明标签2";
 

@@ -49,7 +49,20 @@ struct ControlSpec {
   int32_t background = -1;  // 0x00BBGGRR, -1 for the default
   std::string parent;       // name of the group box the position is relative to, empty for the window
   std::vector<ListColumn> columns;
+  // A multi-line edit that text is appended to (a log): at most `maxLines` lines ending in a line
+  // break are kept. Once a quarter more have come, the oldest go at once and the first line says
+  // how many went in all: `trimNotice` with "{}" replaced by that number. 0: no bound.
+  size_t maxLines = 0;
+  std::string trimNotice;
 };
+
+// The first line of a bounded edit once `removed` lines have gone.
+inline std::string TrimNoticeLine(const ControlSpec& spec, size_t removed) {
+  std::string line = spec.trimNotice;
+  const size_t at = line.find("{}");
+  if (at != std::string::npos) line.replace(at, 2, std::to_string(removed));
+  return line + "\r\n";
+}
 
 struct MenuItemSpec {
   std::string name;  // the caption doubles as the name; empty for a separator

@@ -94,6 +94,8 @@ void HeadlessWindow::SetText(const std::string& control, const std::string& text
       return;
     }
     c->text = text;
+    c->lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+    c->removedLines = 0;
   });
 }
 
@@ -142,7 +144,21 @@ bool HeadlessWindow::IsChecked(const std::string& control) {
 void HeadlessWindow::AppendText(const std::string& control, const std::string& text) {
   return OnThread([&]() -> void {
     std::lock_guard lock(mutex_);
-    if (Control* c = Find(control)) c->text += text;
+    Control* c = Find(control);
+    if (c == nullptr) return;
+    c->text += text;
+    const size_t keep = c->layout.maxLines;
+    if (keep == 0) return;
+    // As the Win32 edit does: the oldest lines go once a quarter more than the bound have come, and
+    // the first line counts them.
+    c->lines += static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+    if (c->lines <= keep + keep / 4) return;
+    const size_t dropped = c->lines - keep;
+    size_t cut = 0;
+    for (size_t n = 0; n < dropped + (c->removedLines > 0 ? 1 : 0); ++n) cut = c->text.find('\n', cut) + 1;
+    c->removedLines += dropped;
+    c->lines = keep;
+    c->text.replace(0, cut, platform::TrimNoticeLine(c->layout, c->removedLines));
   });
 }
 

@@ -134,6 +134,8 @@ class HeadlessWindow : public platform::Window {
     std::vector<Item> items;
     int current = -1;
     std::vector<Row> rows;
+    size_t lines = 0;         // a bounded edit's lines, the one that counts those that went aside
+    size_t removedLines = 0;  // and those that went
   };
 
   // Runs `f` on the window thread (at once when called there) and returns its result.

@@ -260,7 +260,7 @@ class WmiServicesSim final : public platform::WmiServices {
   }
   HResult ExecMethod(const std::string& objectPath, const std::string& method, const WmiObject* inParams,
                      WmiObject* outParams) override {
-    s_.Delay("ExecMethod");
+    s_.Delay(s_.MethodLatencyName(method));
     static const WmiObject kNone;
     return automation_.RunMethod(nameSpace_, objectPath, method, inParams != nullptr ? *inParams : kNone,
                                   outParams);
@@ -368,7 +368,7 @@ HResult AutomationSim::ExecMethod(const std::string& nameSpace, const std::strin
                                   const std::string& method, const WmiObject& inParams,
                                   WmiObject* outParams) {
   s_.Delay("ConnectServer");
-  s_.Delay("ExecMethod");
+  s_.Delay(s_.MethodLatencyName(method));
   return RunMethod(nameSpace, objectPath, method, inParams, outParams);
 }
 

@@ -51,27 +51,32 @@ class ScriptControlSim final : public platform::ScriptControl {
 
   HResult ExecuteStatement(const std::string& statement) override {
     s_.Delay("ScriptControl.ExecuteStatement");
-    std::lock_guard lock(s_.mutex);
     HResult hr = platform::kSOk;
-    if (auto f = s_.TakeFailure("ScriptControl.ExecuteStatement")) {
-      hr = static_cast<HResult>(*f);
-    } else if (language_.empty()) {
-      hr = platform::kEFail;
-    } else {
-      std::string name = Trimmed(statement);
-      if (name.size() > 2 && name.compare(name.size() - 2, 2, "()") == 0) name.resize(name.size() - 2);
-      std::string result;
-      if (const ScriptProcedure* p = Find(name)) {
-        hr = Execute(*p, &result);
-      } else if (FindIgnoreCase(statement, vbscript_ ? "sub " : "function ") != std::string::npos) {
-        hr = Define(statement);  // a statement that defines procedures defines them
+    {
+      std::lock_guard lock(s_.mutex);
+      callsTake_ = 0;
+      if (auto f = s_.TakeFailure("ScriptControl.ExecuteStatement")) {
+        hr = static_cast<HResult>(*f);
+      } else if (language_.empty()) {
+        hr = platform::kEFail;
       } else {
-        hr = static_cast<HResult>(vbscript_ ? 0x800A01F4u : 0x800A1391u);  // undefined name
-        error_ = platform::ScriptError{static_cast<int32_t>(hr & 0xFFFF), "Variable is undefined",
-                                       "Microsoft VBScript runtime error", 1};
+        std::string name = Trimmed(statement);
+        if (name.size() > 2 && name.compare(name.size() - 2, 2, "()") == 0) name.resize(name.size() - 2);
+        std::string result;
+        if (const ScriptProcedure* p = Find(name)) {
+          hr = Execute(*p, &result);
+        } else if (FindIgnoreCase(statement, vbscript_ ? "sub " : "function ") != std::string::npos) {
+          hr = Define(statement);  // a statement that defines procedures defines them
+        } else {
+          hr = static_cast<HResult>(vbscript_ ? 0x800A01F4u : 0x800A1391u);  // undefined name
+          error_ = platform::ScriptError{static_cast<int32_t>(hr & 0xFFFF), "Variable is undefined",
+                                         "Microsoft VBScript runtime error", 1};
+        }
       }
+      s_.Record("ScriptControl.ExecuteStatement(" + Trimmed(statement).substr(0, 40) + ") -> " + HrText(hr));
     }
-    s_.Record("ScriptControl.ExecuteStatement(" + Trimmed(statement).substr(0, 40) + ") -> " + HrText(hr));
+    // What the statement did took as long as the calls it made (waited here, without the lock).
+    if (callsTake_ > 0) s_.WaitUnlessEnded(callsTake_);
     return hr;
   }
 
@@ -411,6 +416,7 @@ class ScriptControlSim final : public platform::ScriptControl {
             moniker += piece[0] == '"' ? piece.substr(1) : lookup(piece).plain.AsText();
           if (!EqualsIgnoreCase(moniker, "winmgmts:\\\\.\\root\\cimv2"))
             return RuntimeError(kWbemEInvalidNamespace, kWbemEInvalidNamespace, st.line, "Invalid namespace");
+          callsTake_ += s_.TakeLatency("ConnectServer");
           VbValue v;
           v.kind = VbValue::Service;
           locals[st.target] = v;
@@ -421,6 +427,7 @@ class ScriptControlSim final : public platform::ScriptControl {
             return RuntimeError(kVbObjectRequired, VbHResult(kVbObjectRequired), st.line, "Object required");
           VbValue v;
           v.kind = VbValue::Collection;
+          callsTake_ += s_.TakeLatency("ExecQuery");
           HResult hr = automation_.RunQuery("root\\cimv2", st.text, &v.rows);
           if (!platform::Succeeded(hr)) return RuntimeError(hr, hr, st.line, "Query failed");
           locals[st.target] = std::move(v);
@@ -486,6 +493,7 @@ class ScriptControlSim final : public platform::ScriptControl {
           const std::string path =
               std::string(kConfigurationClass) + ".Index=" + std::to_string(object.object.at("Index").integer);
           WmiObject out;
+          callsTake_ += s_.TakeLatency(s_.MethodLatencyName(st.method));
           HResult hr = automation_.RunMethod("root\\cimv2", path, st.method, in, &out);
           if (!platform::Succeeded(hr)) return RuntimeError(hr, hr, st.line, "Method failed");
           VbValue result;
@@ -506,6 +514,7 @@ class ScriptControlSim final : public platform::ScriptControl {
   std::vector<ScriptProcedure> procedures_;
   std::map<std::string, WmiValue> globals_;  // folded name; declared by module-level Dim
   platform::ScriptError error_;
+  uint32_t callsTake_ = 0;  // the milliseconds the running statement's calls take
 };
 
 }  // namespace

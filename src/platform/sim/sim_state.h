@@ -235,6 +235,12 @@ struct Machine::State {
   // Waits out the latency set for `operation`, or until the process ends. Called before the lock
   // is taken, so that a slow call holds up only its own thread.
   void Delay(const std::string& operation);
+  // The latency of `operation` (its first call's where that differs, which it uses up), without
+  // waiting; with the lock held.
+  uint32_t TakeLatency(const std::string& operation);
+  // What a configuration method takes: its own latency ("ExecMethod:EnableStatic"), else the
+  // method call's. Takes the lock.
+  std::string MethodLatencyName(const std::string& method) const;
   // Waits `milliseconds`, or until the process ends; false when it has ended. Without the lock.
   bool WaitUnlessEnded(uint32_t milliseconds);
   SimAdapter* FindAdapter(uint32_t index);

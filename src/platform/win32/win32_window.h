@@ -244,6 +244,17 @@ class Win32Window final : public platform::Window {
   int callers_ = 0;
   // Window thread only.
   std::unordered_map<HWND, ListRows> lists_;
+  // The lines a bounded edit holds (their lengths, line break included, oldest first), how many
+  // went, and the length of the first line that says so.
+  struct BoundedEdit {
+    std::deque<size_t> lines;
+    size_t unterminated = 0;  // characters after the last line break
+    size_t removed = 0;
+    size_t noticeLength = 0;
+  };
+  std::unordered_map<HWND, BoundedEdit> bounded_;
+  // Appends to a bounded edit and lets its oldest lines go once a quarter more have come.
+  void AppendBounded(const Control& control, const std::wstring& text);
   // The resolution the window is laid out for, and its fonts at that resolution.
   UINT dpi_ = 96;
   std::map<std::string, ui::ScopedFont> fonts_;

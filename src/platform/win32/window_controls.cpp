@@ -44,6 +44,17 @@ void Win32Window::SetText(const std::string& control, const std::string& text) {
       case ControlKind::MultiLineEdit: {
         const ui::DrawingPause pause(c->hwnd);
         SetWindowTextW(c->hwnd, wide.c_str());
+        if (c->layout->maxLines > 0) {
+          // Counted afresh: the text set is the edit's whole text.
+          BoundedEdit& edit = bounded_[c->hwnd];
+          edit = BoundedEdit{};
+          for (wchar_t ch : wide) {
+            ++edit.unterminated;
+            if (ch != L'\n') continue;
+            edit.lines.push_back(edit.unterminated);
+            edit.unterminated = 0;
+          }
+        }
         break;
       }
       default:
@@ -108,10 +119,47 @@ bool Win32Window::IsChecked(const std::string& control) {
 }
 
 void Win32Window::AppendText(const std::string& control, const std::string& text) {
+  const std::wstring wide = ui::WideFromGbk(text);
   Run([&] {
     const Control* c = Find(control);
-    if (c != nullptr && IsEditKind(c->layout->kind)) ui::edit::Append(c->hwnd, ui::WideFromGbk(text));
+    if (c == nullptr || !IsEditKind(c->layout->kind)) return;
+    if (c->layout->maxLines > 0 && c->layout->kind == ControlKind::MultiLineEdit) {
+      AppendBounded(*c, wide);
+    } else {
+      ui::edit::Append(c->hwnd, wide);
+    }
   });
+}
+
+void Win32Window::AppendBounded(const Control& control, const std::wstring& text) {
+  BoundedEdit& edit = bounded_[control.hwnd];
+  ui::edit::Append(control.hwnd, text);
+  for (wchar_t ch : text) {
+    ++edit.unterminated;
+    if (ch != L'\n') continue;
+    edit.lines.push_back(edit.unterminated);
+    edit.unterminated = 0;
+  }
+  const size_t keep = control.layout->maxLines;
+  if (edit.lines.size() <= keep + keep / 4) return;
+  // The oldest lines, with the line that counted the ones before them, give way to one line that
+  // counts them all: one change, drawn once.
+  size_t characters = edit.noticeLength;
+  const size_t dropped = edit.lines.size() - keep;
+  for (size_t i = 0; i < dropped; ++i) {
+    characters += edit.lines.front();
+    edit.lines.pop_front();
+  }
+  edit.removed += dropped;
+  const std::wstring notice = ui::WideFromGbk(platform::TrimNoticeLine(*control.layout, edit.removed));
+  edit.noticeLength = notice.size();
+  HWND hwnd = control.hwnd;
+  const ui::DrawingPause pause(hwnd);
+  SendMessageW(hwnd, EM_SETSEL, 0, static_cast<LPARAM>(characters));
+  SendMessageW(hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(notice.c_str()));
+  const int end = GetWindowTextLengthW(hwnd);
+  SendMessageW(hwnd, EM_SETSEL, static_cast<WPARAM>(end), static_cast<LPARAM>(end));
+  SendMessageW(hwnd, EM_SCROLLCARET, 0, 0);
 }
 
 void Win32Window::ClearItems(const std::string& control) {
