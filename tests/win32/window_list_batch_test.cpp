@@ -469,5 +469,31 @@ TEST_F(WineListBatch, LogLinesAreDrawnOnceAndTheLastStaysInView) {
   EXPECT_EQ(text.substr(text.size() - 6), "末行\r\n");
 }
 
+// The log box keeps its last 10,000 lines: once a quarter more have come the oldest go, the first
+// line counts them, and the view stays at the end.
+TEST_F(WineListBatch, TheLogKeepsItsLastTenThousandLinesAndCountsThoseThatWent) {
+  HWND log = win32::NativeControlHandle(*window_, mw::kLog);
+  auto lines = [](int from, int count) {
+    std::string text;
+    for (int i = from; i < from + count; ++i) text += "12:00:00：第" + std::to_string(i) + "行\r\n";
+    return text;
+  };
+  window_->AppendText(mw::kLog, lines(0, 12500));
+  window_->AppendText(mw::kLog, lines(12500, 1));
+  std::string text = window_->Text(mw::kLog);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 10001);
+  EXPECT_EQ(text.substr(0, text.find("\r\n")), "……较早的2501行日志已移除……");
+  EXPECT_EQ(text.substr(text.find("\r\n") + 2, 20), "12:00:00：第2501行\r\n");
+  window_->AppendText(mw::kLog, lines(12501, 2501));
+  text = window_->Text(mw::kLog);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 10001);
+  EXPECT_EQ(text.substr(0, text.find("\r\n")), "……较早的5002行日志已移除……");
+  EXPECT_EQ(text.substr(text.size() - 11), "第15001行\r\n");
+  Pump(100);
+  // The view at the end.
+  const int count = static_cast<int>(SendMessageW(log, EM_GETLINECOUNT, 0, 0));
+  EXPECT_GT(static_cast<int>(SendMessageW(log, EM_GETFIRSTVISIBLELINE, 0, 0)), count - 20);
+}
+
 }  // namespace
 }  // namespace corvane

@@ -108,8 +108,10 @@ class Win32Window final : public platform::Window {
   Win32Window(const Win32Window&) = delete;
   Win32Window& operator=(const Win32Window&) = delete;
 
-  // Creates the window with its controls and menus on the calling thread and shows it.
-  bool Create();
+  // Creates the window with its controls and menus on the calling thread and shows it. `between`,
+  // when given, runs after each control: a modal window is made in slices, the thread answering
+  // its other windows in between.
+  bool Create(const std::function<void()>& between = nullptr);
   void Raise(const Event& event);
   bool closed() const { return closed_.load(); }
   HWND hwnd() const { return hwnd_.load(); }
@@ -187,7 +189,7 @@ class Win32Window final : public platform::Window {
   ListRows* RowsOf(HWND list);
   HBRUSH OnControlColor(HDC dc, HWND control);
 
-  void CreateControls();
+  void CreateControls(const std::function<void()>& between);
   void CreateMenus();
   // The control's font at the window's DPI.
   HFONT FontFor(const ControlSpec& layout);
@@ -229,7 +231,8 @@ class Win32Window final : public platform::Window {
   std::atomic<bool> closed_{false};
   DWORD thread_ = 0;
 
-  // Filled by Create() and unchanged afterwards, so any thread may look names up.
+  // Filled by Create() and unchanged afterwards, so any thread may look names up (no other thread
+  // has the window before Create() has returned).
   std::map<std::string, Control> controls_;
   std::unordered_map<HWND, const Control*> byHandle_;
   std::vector<ui::ScopedBrush> brushes_;

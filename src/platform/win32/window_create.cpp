@@ -56,7 +56,7 @@ Win32Window::~Win32Window() {
     PostMessageW(hwnd, WM_CLOSE, 0, 0);
 }
 
-bool Win32Window::Create() {
+bool Win32Window::Create(const std::function<void()>& between) {
   RegisterWindowClass();
   thread_ = GetCurrentThreadId();
   style_ = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
@@ -75,7 +75,7 @@ bool Win32Window::Create() {
     SetWindowPos(hwnd, nullptr, resized.left, resized.top, resized.right - resized.left, resized.bottom - resized.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  CreateControls();
+  CreateControls(between);
   CreateMenus();
   ShowWindow(hwnd, SW_SHOW);
   UpdateWindow(hwnd);
@@ -118,7 +118,7 @@ void Win32Window::SetControlFont(HWND control, const ControlSpec& layout) {
       SendMessageW(field, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 }
 
-void Win32Window::CreateControls() {
+void Win32Window::CreateControls(const std::function<void()>& between) {
   HWND window = hwnd_.load();
   HINSTANCE instance = GetModuleHandleW(nullptr);
   int id = kFirstControlId;
@@ -231,6 +231,7 @@ void Win32Window::CreateControls() {
     if (layout.kind == ControlKind::Button && layout.defaultButton) defaultButtonId_ = GetDlgCtrlID(control);
     auto placed = controls_.insert_or_assign(layout.name, entry).first;
     byHandle_[control] = &placed->second;
+    if (between) between();
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -31,6 +32,9 @@ bool IsOwnWindow(HWND hwnd) {
   const int length = GetClassNameW(hwnd, name, 64);
   return length > 0 && lstrcmpW(name, kWindowClass) == 0;
 }
+
+// The most a modal window's making holds the thread before it answers its other windows.
+constexpr std::chrono::milliseconds kCreationSlice{25};
 
 // Keyboard navigation (tab between controls) for our windows, then the usual dispatch.
 void DispatchOne(MSG& msg) {
@@ -99,7 +103,28 @@ void Win32WindowSystem::OpenModal(const platform::WindowSpec& layout, platform::
   HWND ownerHandle = HandleOf(owner);
   auto window = std::make_unique<Win32Window>(layout, std::move(handler), ownerHandle, true);
   if (ownerHandle != nullptr) EnableWindow(ownerHandle, FALSE);
-  if (window->Create()) {
+  // Making a window of many controls takes the thread tens of milliseconds: it is made in slices,
+  // and between them the thread answers its other windows (paints, what workers ask of them). The
+  // window is shown, and its Created event raised, once every control is there.
+  bool quitting = false;
+  auto last = std::chrono::steady_clock::now();
+  auto between = [&] {
+    if (quitting || std::chrono::steady_clock::now() - last < kCreationSlice) return;
+    const OwnMessageLoop loop;
+    MSG msg{};
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(msg.wParam));
+        quitting = true;
+        break;
+      }
+      if (OwnMessageLoop::Serve(msg)) continue;
+      DispatchOne(msg);
+      OwnMessageLoop::ServeDeferred();
+    }
+    last = std::chrono::steady_clock::now();
+  };
+  if (window->Create(between)) {
     window->Raise(Event{EventKind::Created, "", 0});
     const OwnMessageLoop loop;
     MSG msg{};
