@@ -254,6 +254,15 @@ class Win32Window final : public platform::Window {
     size_t unterminated = 0;  // characters after the last line break
     size_t removed = 0;
     size_t noticeLength = 0;
+    // Takes the lines of `text`, appended at the end.
+    void Count(const std::wstring& text) {
+      for (wchar_t ch : text) {
+        ++unterminated;
+        if (ch != L'\n') continue;
+        lines.push_back(unterminated);
+        unterminated = 0;
+      }
+    }
   };
   std::unordered_map<HWND, BoundedEdit> bounded_;
   // Appends to a bounded edit and lets its oldest lines go once a quarter more have come.

@@ -48,12 +48,7 @@ void Win32Window::SetText(const std::string& control, const std::string& text) {
           // Counted afresh: the text set is the edit's whole text.
           BoundedEdit& edit = bounded_[c->hwnd];
           edit = BoundedEdit{};
-          for (wchar_t ch : wide) {
-            ++edit.unterminated;
-            if (ch != L'\n') continue;
-            edit.lines.push_back(edit.unterminated);
-            edit.unterminated = 0;
-          }
+          edit.Count(wide);
         }
         break;
       }
@@ -134,12 +129,7 @@ void Win32Window::AppendText(const std::string& control, const std::string& text
 void Win32Window::AppendBounded(const Control& control, const std::wstring& text) {
   BoundedEdit& edit = bounded_[control.hwnd];
   ui::edit::Append(control.hwnd, text);
-  for (wchar_t ch : text) {
-    ++edit.unterminated;
-    if (ch != L'\n') continue;
-    edit.lines.push_back(edit.unterminated);
-    edit.unterminated = 0;
-  }
+  edit.Count(text);
   const size_t keep = control.layout->maxLines;
   if (edit.lines.size() <= keep + keep / 4) return;
   // The oldest lines, with the line that counted the ones before them, give way to one line that
