@@ -57,8 +57,8 @@ struct ControlSpec {
 };
 
 // The first line of a bounded edit once `removed` lines have gone.
-inline std::string TrimNoticeLine(const ControlSpec& spec, size_t removed) {
-  std::string line = spec.trimNotice;
+inline std::string TrimNoticeLine(const ControlSpec& control, size_t removed) {
+  std::string line = control.trimNotice;
   const size_t at = line.find("{}");
   if (at != std::string::npos) line.replace(at, 2, std::to_string(removed));
   return line + "\r\n";
