@@ -43,25 +43,43 @@ constexpr KindFilter kKindFilters[] = {
 
 }  // namespace
 
-void InitialAdapterFill(AppContext& context) {
+namespace {
+
+// Shows a fresh enumeration with the selector at `position` (none when -1 or past the end): the
+// view is built here, on the worker, and the selector, the title and the view are put into the
+// window in one call. A refresh says so in the log around the adapter's lines.
+void ShowEnumeration(AppContext& context, const AdapterSnapshot& snapshot, int position, const ShownKinds& shown,
+                     bool refresh) {
   platform::Window& w = *context.window;
-  const ShownKinds shown = ReadShownKinds(context);
-  auto snapshot = context.Enumerate();
-  // The last adapter is selected.
   std::string name;
   int32_t selected = -1;
-  for (const auto& [index, record] : snapshot->adapters) {
+  if (position >= 0 && static_cast<size_t>(position) < snapshot.adapters.Size()) {
+    const auto& [index, record] = *(snapshot.adapters.begin() + position);
     name = record.connectionName;
     selected = static_cast<int32_t>(index);
   }
   context.selectedAdapterIndex = selected;
-  const AdapterView view = BuildAdapterView(context, *snapshot, selected, name, shown);
+  AdapterView view = BuildAdapterView(context, snapshot, selected, name, shown);
+  if (refresh) {
+    view.logLines.insert(view.logLines.begin(), Decipher(StoredText::Banner));
+    view.logLines.push_back("刷新显示完成.");
+  }
   w.Invoke([&] {
-    FillSelector(context, *snapshot);
-    const int count = w.ItemCount(mw::kSelector);
-    if (count > 0) w.SetCurrentItem(mw::kSelector, count - 1);
+    w.ClearItems(mw::kSelector);
+    FillSelector(context, snapshot);
+    w.SetCurrentItem(mw::kSelector, position);
+    if (refresh) w.SetTitle(Decipher(StoredText::WindowTitle));
     ApplyAdapterView(context, view);
   });
+}
+
+}  // namespace
+
+void InitialAdapterFill(AppContext& context) {
+  const ShownKinds shown = ReadShownKinds(context);
+  auto snapshot = context.Enumerate();
+  // The last adapter is selected.
+  ShowEnumeration(context, *snapshot, static_cast<int>(snapshot->adapters.Size()) - 1, shown, false);
 }
 
 void StartInitialAdapterFill(AppContext& context) {
@@ -82,29 +100,7 @@ void RefreshAdapters(AppContext& context) {
   // The selector keeps its position where it still exists, else goes to the first item; nothing
   // selected stays nothing selected.
   const int count = static_cast<int>(snapshot->adapters.Size());
-  const int next = position >= count ? 0 : position;
-  std::string name;
-  int32_t selected = -1;
-  if (next >= 0 && next < count) {
-    const auto& entry = *(snapshot->adapters.begin() + next);
-    name = entry.second.connectionName;
-    selected = static_cast<int32_t>(entry.first);
-  }
-  context.selectedAdapterIndex = selected;
-  const AdapterView view = BuildAdapterView(context, *snapshot, selected, name, shown);
-  std::vector<std::string> lines{Decipher(StoredText::Banner)};
-  lines.insert(lines.end(), view.logLines.begin(), view.logLines.end());
-  lines.push_back("刷新显示完成.");
-  // Everything the refresh shows, in one call to the window thread.
-  w.Invoke([&] {
-    w.ClearItems(mw::kSelector);
-    FillSelector(context, *snapshot);
-    w.SetCurrentItem(mw::kSelector, next);
-    w.SetTitle(Decipher(StoredText::WindowTitle));
-    AdapterView shownView = view;
-    shownView.logLines = lines;
-    ApplyAdapterView(context, shownView);
-  });
+  ShowEnumeration(context, *snapshot, position >= count ? 0 : position, shown, true);
 }
 
 void StartRefresh(AppContext& context) {
@@ -169,16 +165,6 @@ std::string AddressCountLine(const AdapterSnapshot& snapshot, const std::string&
 }
 
 }  // namespace
-
-void FillAddressList(AppContext& context, const AdapterSnapshot& snapshot) {
-  platform::Window& w = *context.window;
-  const ShownKinds shown = ReadShownKinds(context);
-  // The rows are decided here and handed to the list in one batch: one call to the window, which
-  // inserts them with drawing off and draws the list once.
-  const auto rows = AddressListRows(snapshot, context.selectedAdapterIndex, shown);
-  if (shown[static_cast<size_t>(AddressKind::Ip)]) AppendLog(context, AddressCountLine(snapshot, w.Text(mw::kSelector)));
-  w.ReplaceRows(mw::kAddressList, rows);
-}
 
 std::string StatusText(int32_t status) {
   static const char* const kNames[] = {"已断开",   "连接中",   "已连接",   "断开中",   "硬件不存在",
@@ -288,14 +274,6 @@ void ApplyAdapterView(AppContext& context, const AdapterView& view) {
   w.SetMenuItemEnabled(mw::kMenuProperties, view.propertiesEnabled);
   // The lines go to the log in one change: the log box is drawn once for all of them.
   AppendLogLines(context, view.logLines);
-}
-
-void ShowSelectedAdapter(AppContext& context) {
-  platform::Window& w = *context.window;
-  const auto snapshot = context.snapshot.Load();
-  const ShownKinds shown = ReadShownKinds(context);
-  const AdapterView view = BuildAdapterView(context, *snapshot, context.selectedAdapterIndex, w.Text(mw::kSelector), shown);
-  w.Invoke([&] { ApplyAdapterView(context, view); });
 }
 
 }  // namespace corvane::app

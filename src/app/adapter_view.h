@@ -52,12 +52,6 @@ AdapterView BuildAdapterView(AppContext& context, const AdapterSnapshot& snapsho
 // Applies it, on the window thread: list, report, properties item, log lines.
 void ApplyAdapterView(AppContext& context, const AdapterView& view);
 
-// Refills the address list for the selected adapter from the kinds whose boxes are checked, with
-// the count's log line: the rows are built from the snapshot and replace the list's in one batch.
-void FillAddressList(AppContext& context, const AdapterSnapshot& snapshot);
-// The selected adapter as the selector shows it: the view built here, applied in one call.
-void ShowSelectedAdapter(AppContext& context);
-
 // Report texts.
 std::string StatusText(int32_t status);
 std::string AdapterTypeText(uint32_t type);

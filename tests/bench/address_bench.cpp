@@ -60,7 +60,10 @@ void BM_Fill(benchmark::State& state) {
   Program program(n);
   app::AppContext& context = program.app->context();
   auto snapshot = context.snapshot.Load();
-  for (auto _ : state) app::FillAddressList(context, *snapshot);
+  const app::ShownKinds shown = app::ReadShownKinds(context);
+  for (auto _ : state)
+    context.window->ReplaceRows(app::main_window::kAddressList,
+                                app::AddressListRows(*snapshot, context.selectedAdapterIndex, shown));
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_Fill)->Apply(Sizes)->Unit(benchmark::kMillisecond);
