@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <unordered_set>
 
 #include "address_ops/address_store.h"
 #include "app/activity_log.h"
@@ -45,7 +46,8 @@ struct Outcome {
   enum class Kind { BadRange, BadFormat, InUse, Added, Failed } kind = Kind::Added;
   std::string address;
   uint32_t code = 0;         // AddIPAddress's result
-  uint32_t nteContext = 0;   // of an address added
+  uint32_t value = 0;        // of an address added: the address in network byte order,
+  uint32_t nteContext = 0;   // and its context
   uint32_t removalCode = 0;  // DeleteIPAddress's failure, for a duplicate that could not be taken off
 };
 
@@ -156,6 +158,7 @@ uint32_t AddOneAddress(app::AppContext& context, const std::string& address, con
 
 std::vector<uint32_t> DetectDuplicates(app::AppContext& context, const app::ChangeTarget& target,
                                        const std::vector<uint32_t>& added) {
+  const std::unordered_set<uint32_t> asked(added.begin(), added.end());
   std::vector<uint32_t> duplicates;
   for (uint32_t waited = 0;; waited += kDetectionPollMs) {
     std::vector<platform::AdapterAddresses> entries;
@@ -169,7 +172,7 @@ std::vector<uint32_t> DetectDuplicates(app::AppContext& context, const app::Chan
                                                       : entry.AdapterName == target.adapterName;
       if (!adapter) continue;
       for (const platform::UnicastAddress& unicast : entry.Unicast) {
-        if (std::find(added.begin(), added.end(), unicast.Address) == added.end()) continue;
+        if (asked.count(unicast.Address) == 0) continue;
         if (unicast.DadState == platform::kIpDadStateTentative) tentative = true;
         if (unicast.DadState == platform::kIpDadStateDuplicate) duplicates.push_back(unicast.Address);
       }
@@ -294,6 +297,7 @@ void AddAddressRange(app::AppContext& context, const app::AddRangeRequest& reque
       if (!(occupancy && inUse[answer++])) {
         outcome.code = AddOneAddress(context, address, request.mask, ifIndex, &outcome.nteContext);
         outcome.kind = outcome.code == 0 ? Outcome::Kind::Added : Outcome::Kind::Failed;
+        if (outcome.code == 0) ParseDottedAddress(address, &outcome.value);  // bound, so dotted
       }
       outcomes.push_back(std::move(outcome));
     }
@@ -301,17 +305,14 @@ void AddAddressRange(app::AppContext& context, const app::AddRangeRequest& reque
 
   // One wait for the whole batch; an address another host holds is taken off again.
   std::vector<uint32_t> bound;
-  for (const Outcome& outcome : outcomes) {
-    uint32_t value = 0;
-    if (outcome.kind == Outcome::Kind::Added && ParseDottedAddress(outcome.address, &value)) bound.push_back(value);
-  }
-  const std::vector<uint32_t> duplicates =
-      bound.empty() ? std::vector<uint32_t>{} : DetectDuplicates(context, request.target, bound);
+  for (const Outcome& outcome : outcomes)
+    if (outcome.kind == Outcome::Kind::Added) bound.push_back(outcome.value);
+  std::unordered_set<uint32_t> duplicates;
+  if (!bound.empty())
+    for (uint32_t value : DetectDuplicates(context, request.target, bound)) duplicates.insert(value);
   std::vector<std::string> lines;
   for (Outcome& outcome : outcomes) {
-    uint32_t value = 0;
-    if (outcome.kind == Outcome::Kind::Added && ParseDottedAddress(outcome.address, &value) &&
-        std::find(duplicates.begin(), duplicates.end(), value) != duplicates.end()) {
+    if (outcome.kind == Outcome::Kind::Added && duplicates.count(outcome.value) != 0) {
       outcome.kind = Outcome::Kind::InUse;
       const uint32_t removed = context.services.ipHelper.DeleteIPAddress(outcome.nteContext);
       if (removed != 0) outcome.removalCode = removed;
