@@ -10,6 +10,13 @@
 
 namespace corvane::address_ops {
 
+namespace {
+
+// The adapter shows no address (down, or without a lease): the stored lists stay.
+constexpr char kNoAddressKept[] = "网卡当前没有可用的IP-地址(网线断开或未获得租约),保留原有的系统储存.";
+
+}  // namespace
+
 std::string InterfaceKeyPath(const std::string& adapterName) {
   return "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\" + adapterName;
 }
@@ -37,7 +44,7 @@ void StoreAddressList(app::AppContext& context, const app::ChangeTarget& target)
   // configuration is still in the key. An empty view is never written over it.
   const bool stateKnown = record->operStatus != 0;
   if (stateKnown && record->operStatus != platform::kIfOperStatusUp) {
-    app::AppendLog(context, "网卡当前没有可用的IP-地址(网线断开或未获得租约),保留原有的系统储存.");
+    app::AppendLog(context, kNoAddressKept);
     return;
   }
   // The addresses the adapter really has: never the all-zero placeholder, never one another host
@@ -52,7 +59,7 @@ void StoreAddressList(app::AppContext& context, const app::ChangeTarget& target)
   }
   if (rows.empty()) {
     if (!stateKnown) {
-      app::AppendLog(context, "网卡当前没有可用的IP-地址(网线断开或未获得租约),保留原有的系统储存.");
+      app::AppendLog(context, kNoAddressKept);
     } else {
       // Connected, static and without an address: there is no list that says so to the system, so
       // the stored one stays and comes back at the next start.

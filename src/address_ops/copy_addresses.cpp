@@ -42,10 +42,7 @@ std::string ClipboardTextOf(const std::vector<std::string>& addresses) {
   return text;
 }
 
-void CopyAllAddresses(app::AppContext& context) {
-  // The host name's lookup may wait for the resolver: a worker waits for it.
-  app::RunInBackground(context, [&context] { CopyAllAddressesNow(context); });
-}
+namespace {
 
 void CopyAllAddressesNow(app::AppContext& context) {
   std::vector<std::string> addresses;
@@ -58,6 +55,13 @@ void CopyAllAddressesNow(app::AppContext& context) {
     app::AppendLog(context, "复制所有网卡IP完成,共计复制" + count + "个IP.");
   else
     app::AppendLog(context, "共计复制" + count + "个IP,复制到剪辑版失败！");
+}
+
+}  // namespace
+
+void CopyAllAddresses(app::AppContext& context) {
+  // The host name's lookup may wait for the resolver: a worker waits for it.
+  app::RunInBackground(context, [&context] { CopyAllAddressesNow(context); });
 }
 
 }  // namespace corvane::address_ops

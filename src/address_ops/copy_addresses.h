@@ -22,7 +22,5 @@ std::string ClipboardTextOf(const std::vector<std::string>& addresses);
 // The context-menu item "复制所有网卡IP": clipboard text and a log line with the count, made by a
 // worker; it is not an operation of the busy state.
 void CopyAllAddresses(app::AppContext& context);
-// The same, on the calling thread.
-void CopyAllAddressesNow(app::AppContext& context);
 
 }  // namespace corvane::address_ops

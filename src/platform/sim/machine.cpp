@@ -57,20 +57,11 @@ constexpr std::pair<const char*, uint32_t> kTimings[] = {
     {"ScriptControl.Eval", 2}, {"AddIPAddress", 20}, {"DeleteIPAddress", 20}, {"GetAdaptersInfo", 5},
     {"GetAdaptersAddresses", 5}, {"gethostbyname", 1}, {"DuplicateAddressDetection", 3000}};
 
-// The recorded text that each timed operation's call begins with.
-constexpr std::pair<const char*, const char*> kTimedCallTexts[] = {
-    {"ExecQuery", "ExecQuery("},
-    {"ExecMethod", "ExecMethod("},
-    {"ConnectServer", "IWbemLocator::ConnectServer("},
-    {"CoCreateInstance(ScriptControl)", "CoCreateInstance(MSScriptControl"},
-    {"ScriptControl.ExecuteStatement", "ScriptControl.ExecuteStatement("},
-    {"ScriptControl.Eval", "ScriptControl.Eval("},
-    {"AddIPAddress", "AddIPAddress("},
-    {"DeleteIPAddress", "DeleteIPAddress("},
-    {"IcmpSendEcho", "IcmpSendEcho("},
-    {"GetAdaptersInfo", "GetAdaptersInfo("},
-    {"GetAdaptersAddresses", "GetAdaptersAddresses("},
-    {"gethostbyname", "gethostbyname("},
+// What the recorded calls of the timed operations begin with.
+constexpr const char* kTimedCallTexts[] = {
+    "ExecQuery(",      "ExecMethod(",           "IWbemLocator::ConnectServer(", "CoCreateInstance(MSScriptControl",
+    "ScriptControl.ExecuteStatement(", "ScriptControl.Eval(", "AddIPAddress(", "DeleteIPAddress(",
+    "IcmpSendEcho(",   "GetAdaptersInfo(",      "GetAdaptersAddresses(",        "gethostbyname(",
 };
 
 std::string Dword(uint32_t v) {
@@ -478,7 +469,7 @@ int Machine::PeakConcurrentCalls(const std::string& operation) const {
 }
 
 bool Machine::HasWindowsTiming(const std::string& call) {
-  for (const auto& [operation, text] : kTimedCallTexts)
+  for (const char* text : kTimedCallTexts)
     if (call.rfind(text, 0) == 0) return true;
   return false;
 }
