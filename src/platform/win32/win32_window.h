@@ -53,6 +53,10 @@ inline constexpr int kDefaultPoints = 9;
 // program's own; 0 when it could not be registered.
 UINT InvokeMessage();
 
+class Win32Window;
+// The window of this window system behind `hwnd`, null for any other (or none).
+Win32Window* OwnWindowOf(HWND hwnd);
+
 // One of the window system's own message loops, for its span on the window thread (the main loop,
 // a modal window's, a round of pending events). Such a loop serves the windows' queued calls
 // itself when it takes their wake-up, and after each message it dispatched, whatever had to wait

@@ -31,14 +31,14 @@ namespace {
 thread_local int t_ownLoops = 0;
 thread_local std::vector<HWND> t_deferred;
 
+}  // namespace
+
 Win32Window* OwnWindowOf(HWND hwnd) {
   if (hwnd == nullptr || !IsWindow(hwnd)) return nullptr;
   wchar_t name[64];
   if (GetClassNameW(hwnd, name, 64) <= 0 || lstrcmpW(name, kWindowClass) != 0) return nullptr;
   return reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
-
-}  // namespace
 
 OwnMessageLoop::OwnMessageLoop() { ++t_ownLoops; }
 

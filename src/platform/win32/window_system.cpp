@@ -23,15 +23,9 @@ namespace {
 
 using detail::OwnMessageLoop;
 using detail::Win32Window;
-using detail::kWindowClass;
 using platform::Event;
 using platform::EventKind;
 
-bool IsOwnWindow(HWND hwnd) {
-  wchar_t name[64];
-  const int length = GetClassNameW(hwnd, name, 64);
-  return length > 0 && lstrcmpW(name, kWindowClass) == 0;
-}
 
 // The most a modal window's making holds the thread before it answers its other windows.
 constexpr std::chrono::milliseconds kCreationSlice{25};
@@ -40,7 +34,7 @@ constexpr std::chrono::milliseconds kCreationSlice{25};
 void DispatchOne(MSG& msg) {
   if (msg.hwnd != nullptr) {
     HWND root = GetAncestor(msg.hwnd, GA_ROOT);
-    if (root != nullptr && IsOwnWindow(root) && IsDialogMessageW(root, &msg)) return;
+    if (detail::OwnWindowOf(root) != nullptr && IsDialogMessageW(root, &msg)) return;
   }
   TranslateMessage(&msg);
   DispatchMessageW(&msg);
@@ -214,10 +208,7 @@ HWND NativeMainWindowHandle(platform::WindowSystem& windows) {
   return own == nullptr ? nullptr : own->MainWindowHandle();
 }
 
-platform::Window* NativeWindowFromHandle(HWND hwnd) {
-  if (hwnd == nullptr || !IsWindow(hwnd) || !IsOwnWindow(hwnd)) return nullptr;
-  return reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-}
+platform::Window* NativeWindowFromHandle(HWND hwnd) { return detail::OwnWindowOf(hwnd); }
 
 HWND NativeControlHandle(platform::Window& window, const std::string& control) {
   auto* own = dynamic_cast<Win32Window*>(&window);
