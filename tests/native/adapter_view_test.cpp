@@ -165,8 +165,12 @@ TEST_F(AdapterViewTest, SlowServiceCallsRunOnAWorkerUnderTheBusyState) {
   machine.SetLatency("ExecQuery", 400);
   for (int action = 0; action < 3; ++action) {
     const size_t before = Log().size();
-    if (action == 0) ASSERT_TRUE(Main().ChooseItem(mw::kSelector, 0));
-    if (action == 1) ASSERT_TRUE(Main().Click(mw::kRefreshButton));
+    if (action == 0) {
+      ASSERT_TRUE(Main().ChooseItem(mw::kSelector, 0));
+    }
+    if (action == 1) {
+      ASSERT_TRUE(Main().Click(mw::kRefreshButton));
+    }
     if (action == 2) {
       Main().SelectRows(mw::kAddressList, {0});
       ASSERT_TRUE(Main().ChooseMenuItem(mw::kMenuDelete));
@@ -248,32 +252,6 @@ TEST_F(AdapterViewTest, SeveralLogLinesGoInOrderInOneChangeEachStamped) {
   EXPECT_EQ(Main().Text(mw::kLog), before + "15:04:09：一.\r\n15:04:09：two\r\n");
   app::AppendLogLines(Context(), {});
   EXPECT_EQ(Main().Text(mw::kLog), before + "15:04:09：一.\r\n15:04:09：two\r\n");
-}
-
-// The log keeps its last 10,000 lines: once a quarter more have come, the oldest go and the first
-// line says how many went in all.
-TEST_F(AdapterViewTest, TheLogKeepsItsLastTenThousandLinesAndCountsThoseThatWent) {
-  StartApp();
-  const size_t shown = Log().size();  // the lines of the start-up
-  auto lines = [](size_t from, size_t count) {
-    Strings out;
-    for (size_t i = from; i < from + count; ++i) out.push_back("第" + std::to_string(i) + "行");
-    return out;
-  };
-  app::AppendLogLines(Context(), lines(0, 12500 - shown));
-  EXPECT_EQ(Log().size(), 12500u);  // a quarter more than the bound: all still there
-  app::AppendLogLines(Context(), lines(12500 - shown, 1));
-  Strings log = Log();
-  ASSERT_EQ(log.size(), 10001u);
-  EXPECT_EQ(log.front(), "……较早的2501行日志已移除……");
-  EXPECT_EQ(log[1], "第" + std::to_string(2501 - shown) + "行");
-  EXPECT_EQ(log.back(), "第" + std::to_string(12500 - shown) + "行");
-  // The count goes on: the notice line is no line of the log's own.
-  app::AppendLogLines(Context(), lines(12501 - shown, 2501));
-  log = Log();
-  ASSERT_EQ(log.size(), 10001u);
-  EXPECT_EQ(log.front(), "……较早的5002行日志已移除……");
-  EXPECT_EQ(log.back(), "第" + std::to_string(15001 - shown) + "行");
 }
 
 TEST(ActivityLog, LinesCarryTheTwentyFourHourTimeAndTheFullWidthColon) {
